@@ -1,0 +1,82 @@
+// What the control panel does when the user acts on it or a timer ticks.
+// The native window turns its messages into calls of these handlers and
+// decides nothing itself.
+#pragma once
+
+#include <cstdint>
+
+#include "companions/launch.h"
+#include "platform/window_system.h"
+#include "tracking/controls.h"
+#include "tracking/tracked_windows.h"
+
+namespace corvantis {
+
+class TextControl {
+ public:
+  virtual ~TextControl() = default;
+  virtual Text GetText() const = 0;
+};
+
+class CheckControl {
+ public:
+  virtual ~CheckControl() = default;
+  // 0 clear, 1 ticked.
+  virtual std::int32_t Value() const = 0;
+};
+
+class TimerControl {
+ public:
+  virtual ~TimerControl() = default;
+  virtual bool Enabled() const = 0;
+  virtual void SetEnabled(bool enabled) = 0;
+  // Milliseconds; 0 means an enabled timer that never ticks.
+  virtual std::uint32_t Interval() const = 0;
+  virtual void SetInterval(std::uint32_t milliseconds) = 0;
+};
+
+struct PanelControls {
+  ListControl& 大厅名称;
+  ListControl& 游戏名称;
+  CaptionControl& Label1;
+  CaptionControl& Label2;
+  CaptionControl& Command2;
+  TextControl& Text1;
+  CheckControl& Check1;
+  TimerControl& Timer1;
+  TimerControl& Timer2;
+};
+
+class Panel {
+ public:
+  Panel(CompanionServices services, PanelControls controls);
+
+  // The native window's handle, once it exists.
+  void SetWindowHandle(WindowHandle window) { window_ = window; }
+
+  void Form_Load();
+  void Form_Unload();
+  void 大厅名称_Click();
+  void 游戏名称_Click();
+  void Command1_Click();
+  void Command2_Click();
+  void Command3_Click();
+  void Command4_Click();
+  void Command5_Click();
+  void Check1_Click();
+  void Timer1_Timer();
+  void Timer2_Timer();
+
+  const TrackedWindows& lists() const { return lists_; }
+
+ private:
+  CompanionServices services_;
+  PanelControls controls_;
+  MemoryList 大厅句柄_;
+  MemoryList 游戏句柄_;
+  TrackedWindows lists_;
+  WindowHandle window_ = 0;
+  bool unloaded_ = false;
+};
+
+}  // namespace corvantis

@@ -1,0 +1,23 @@
+// Conversions between Unicode text and the bytes of a Windows code page.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "platform/window_system.h"
+
+namespace corvantis {
+
+// Simplified Chinese, the code page the program's texts are written for.
+constexpr unsigned kCodePage936 = 936;
+
+// The system's ANSI code page; 936 where there is no Windows.
+unsigned SystemAnsiCodePage();
+
+// Decodes bytes; a byte sequence that names no character becomes U+FFFD.
+Text DecodeCodePage(std::string_view bytes, unsigned code_page);
+
+// Encodes text; a character the code page cannot represent becomes "?".
+std::string EncodeCodePage(const Text& text, unsigned code_page);
+
+}  // namespace corvantis

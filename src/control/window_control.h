@@ -1,0 +1,27 @@
+// Hiding, showing, selecting and closing the tracked windows. Every window
+// visited is placed at the screen's top-left corner, 800 x 600.
+#pragma once
+
+#include "platform/window_system.h"
+#include "tracking/controls.h"
+#include "tracking/tracked_windows.h"
+
+namespace corvantis {
+
+constexpr std::int32_t kPlacedWidth = 800;
+constexpr std::int32_t kPlacedHeight = 600;
+
+// Lobbies are hidden directly; games are minimised before they are hidden.
+void HideTrackedWindows(WindowSystem& windows, const TrackedWindows& lists);
+// Restores every tracked window, lobbies first.
+void ShowTrackedWindows(WindowSystem& windows, const TrackedWindows& lists);
+// Hides every tracked window, then shows the one selected in names, whose
+// handle is the entry of the same index in handles. Nothing happens when
+// names has no selection.
+void SelectTrackedWindow(WindowSystem& windows, const TrackedWindows& lists,
+                         const ListControl& names, const ListControl& handles);
+// Asks every game, then every lobby, to close.
+void CloseAllTrackedWindows(WindowSystem& windows,
+                            const TrackedWindows& lists);
+
+}  // namespace corvantis

@@ -1,0 +1,87 @@
+// Every call Corvantis makes to the desktop and the shell goes through
+// WindowSystem, so the panel's logic runs unchanged against a fake desktop.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace corvantis {
+
+// A desktop window named by a 32-bit value; 0 names no window.
+using WindowHandle = std::int32_t;
+
+using Text = std::u16string;  // UTF-16, as the platform's Unicode strings
+
+struct WindowRect {
+  std::int32_t left = 0;
+  std::int32_t top = 0;
+  std::int32_t right = 0;
+  std::int32_t bottom = 0;
+};
+
+// The values are those of SW_HIDE, SW_SHOWNORMAL and SW_SHOWMINIMIZED.
+enum class ShowCommand : std::int32_t {
+  Hide = 0,
+  ShowNormal = 1,
+  ShowMinimized = 2,
+};
+
+constexpr std::uint32_t kWmClose = 16;
+constexpr WindowHandle kHwndTopmost = -1;
+constexpr std::uint32_t kSwpNoSizeNoMove = 3;
+
+// Enumeration callback: return 1 to go on, 0 to stop.
+using EnumWindowsCallback = std::int32_t (*)(WindowHandle window,
+                                             std::int32_t argument);
+
+class WindowSystem {
+ public:
+  virtual ~WindowSystem() = default;
+
+  // Parent 0 enumerates the top-level windows.
+  virtual void EnumChildWindows(WindowHandle parent,
+                                EnumWindowsCallback callback,
+                                std::int32_t argument) = 0;
+  // Title length in bytes of the ANSI code page.
+  virtual std::int32_t GetWindowTextLengthA(WindowHandle window) = 0;
+  // At most buffer_size - 1 bytes of the title, converted to Unicode.
+  virtual Text GetWindowTextA(WindowHandle window,
+                              std::int32_t buffer_size) = 0;
+  // At most buffer_size - 1 bytes of the class name, converted to Unicode.
+  virtual Text GetClassNameA(WindowHandle window,
+                             std::int32_t buffer_size) = 0;
+  virtual WindowRect GetWindowRect(WindowHandle window) = 0;
+  virtual bool IsWindowVisible(WindowHandle window) = 0;
+  virtual void ShowWindow(WindowHandle window, ShowCommand command) = 0;
+  virtual void MoveWindow(WindowHandle window, std::int32_t x, std::int32_t y,
+                          std::int32_t width, std::int32_t height,
+                          std::int32_t repaint) = 0;
+  // WM_CLOSE with lParam pointing at a 32-bit zero; returns once handled.
+  virtual void SendMessageA(WindowHandle window, std::uint32_t message) = 0;
+  virtual void SetWindowPos(WindowHandle window, WindowHandle insert_after,
+                            std::uint32_t flags) = 0;
+  virtual void ShellExecuteA(WindowHandle owner, const Text& operation,
+                             const Text& file, const Text& parameters,
+                             const Text& directory,
+                             std::int32_t show_command) = 0;
+  // Starts a command line in a new process without waiting for it.
+  virtual void Shell(const Text& command_line, std::int32_t window_style) = 0;
+
+  // A thread that stops pumping messages blocks every synchronous call made
+  // to its windows forever. These let the panel find such a window in
+  // bounded time and reach it without waiting.
+
+  // True when the window's thread answered a no-op message within a short,
+  // fixed time. A window that is gone answers false.
+  virtual bool Responds(WindowHandle window) = 0;
+  // ShowWindow that is queued to the window's thread and returns at once.
+  virtual void ShowWindowAsync(WindowHandle window, ShowCommand command) = 0;
+  // MoveWindow that is queued to the window's thread and returns at once.
+  virtual void MoveWindowAsync(WindowHandle window, std::int32_t x,
+                               std::int32_t y, std::int32_t width,
+                               std::int32_t height) = 0;
+  // Queues a message to the window and returns at once.
+  virtual void PostMessageA(WindowHandle window, std::uint32_t message) = 0;
+};
+
+}  // namespace corvantis
