@@ -1,0 +1,182 @@
+# The one Wine set-up for tests and for running Corvantis under Linux.
+# Source this file, then:
+#   wine_env_up [STATE_DIR]   locale, display, prefix and a persistent
+#                             wineserver; exports everything Wine needs
+#   wine_run EXE ARGS...      runs a Windows program in the foreground
+#   wine_env_down             stops what wine_env_up started (idempotent)
+#
+# STATE_DIR keeps the locale and the prefix; when given, a later run reuses
+# them. Without it a temporary directory is used and removed at the end.
+# Options (environment):
+#   WINE_ENV_USE_DISPLAY=1   use the caller's $DISPLAY instead of an Xvfb
+#   WINE_ENV_NO_TRAP=1       do not install the EXIT/INT/TERM teardown trap
+#   WINE_RUN_TIMEOUT=SECS    wine_run kills a program still running after it
+#   WINE_ENV_VERBOSE=1       print set-up timings to stderr
+# Exports: WINEPREFIX, WINEDEBUG, WINEDLLOVERRIDES, LOCPATH, LC_ALL, DISPLAY,
+# WINE64, WINESERVER, CORVANTIS_BROWSER_LOG (file that receives every URL
+# Wine would open in a browser, one line per call), WINE_ENV_STATE.
+
+WINE64=/usr/lib/wine/wine64
+WINESERVER=/usr/lib/wine/wineserver
+
+_wine_env_log() {
+  if [ "${WINE_ENV_VERBOSE:-0}" = 1 ]; then
+    echo "wine-env: $(date +%T.%3N) $*" >&2
+  fi
+}
+
+_wine_env_now_ms() { date +%s%3N; }
+
+# Starts Xvfb on a display it picks itself; -displayfd reports the number
+# only once the server accepts connections, so no polling is needed.
+_wine_env_start_xvfb() {
+  local fifo="$WINE_ENV_STATE/displayfd"
+  rm -f "$fifo"
+  mkfifo "$fifo" || return 1
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" \
+    >"$WINE_ENV_STATE/xvfb.log" 2>&1 </dev/null &
+  _WINE_ENV_XVFB_PID=$!
+  local number
+  if ! read -r -t 20 number <"$fifo" || [ -z "$number" ]; then
+    echo "wine-env: Xvfb did not start (see $WINE_ENV_STATE/xvfb.log)" >&2
+    return 1
+  fi
+  rm -f "$fifo"
+  export DISPLAY=":$number"
+}
+
+_wine_env_make_locale() {
+  export LOCPATH="$WINE_ENV_STATE/locale"
+  if [ ! -f "$LOCPATH/zh_CN.UTF-8/LC_CTYPE" ]; then
+    mkdir -p "$LOCPATH"
+    localedef -i zh_CN -f UTF-8 "$LOCPATH/zh_CN.UTF-8" 2>/dev/null ||
+      [ -f "$LOCPATH/zh_CN.UTF-8/LC_CTYPE" ] || return 1
+  fi
+  # bash itself cannot load a locale from LOCPATH and would warn.
+  { export LC_ALL=zh_CN.UTF-8; } 2>/dev/null
+}
+
+# The browser Wine starts for URLs: it records them instead of opening one.
+_wine_env_write_browser() {
+  local script="$WINE_ENV_STATE/record-browser.sh"
+  cat >"$script" <<EOF
+#!/bin/sh
+printf '%s\n' "\$*" >>"\${CORVANTIS_BROWSER_LOG:-$WINE_ENV_STATE/browser.log}"
+EOF
+  chmod +x "$script"
+  echo "$script"
+}
+
+_wine_env_make_prefix() {
+  local ready="$WINEPREFIX/.corvantis-ready"
+  [ -f "$ready" ] && return 0
+  local browser
+  browser=$(_wine_env_write_browser)
+  WINEARCH=win64 "$WINE64" wineboot -i >"$WINE_ENV_STATE/wineboot.log" 2>&1 \
+    </dev/null || return 1
+  _wine_env_log "wineboot done"
+  # Without a window manager, "Managed"="N" keeps each hide or destroy from
+  # waiting ~2 s for the withdrawn state.
+  local reg="$WINE_ENV_STATE/settings.reg"
+  printf '%s\r\n' 'REGEDIT4' '' \
+    '[HKEY_CURRENT_USER\Software\Wine\X11 Driver]' '"Managed"="N"' '' \
+    '[HKEY_CURRENT_USER\Software\Wine\WineBrowser]' \
+    "\"Browsers\"=\"$browser\"" >"$reg"
+  "$WINE64" regedit /S "$(_wine_env_unix_to_dos "$reg")" \
+    >>"$WINE_ENV_STATE/wineboot.log" 2>&1 </dev/null || return 1
+  # Debian's Wine does not find its own fonts: caption buttons need marlett.
+  cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" ||
+    return 1
+  touch "$ready"
+  _wine_env_log "prefix configured"
+}
+
+# Wine maps / to drive Z:.
+_wine_env_unix_to_dos() {
+  printf 'Z:%s' "$1" | tr / '\\'
+}
+
+wine_env_up() {
+  local start
+  start=$(_wine_env_now_ms)
+  if [ -n "${1:-}" ]; then
+    mkdir -p "$1" || return 1
+    WINE_ENV_STATE=$(cd "$1" && pwd)
+    _WINE_ENV_OWN_STATE=0
+  else
+    WINE_ENV_STATE=$(mktemp -d /tmp/corvantis-wine.XXXXXX) || return 1
+    _WINE_ENV_OWN_STATE=1
+  fi
+  export WINE_ENV_STATE
+  export WINEPREFIX="$WINE_ENV_STATE/prefix"
+  export WINEDEBUG=-all
+  export WINEDLLOVERRIDES="mscoree,mshtml="
+  export CORVANTIS_BROWSER_LOG="${CORVANTIS_BROWSER_LOG:-$WINE_ENV_STATE/browser.log}"
+  export WINE64 WINESERVER
+  _WINE_ENV_XVFB_PID=
+  _WINE_ENV_SERVER_UP=0
+  if [ "${WINE_ENV_NO_TRAP:-0}" != 1 ]; then
+    trap 'wine_env_down' EXIT
+    trap 'wine_env_down; exit 130' INT
+    trap 'wine_env_down; exit 143' TERM
+  fi
+
+  _wine_env_make_locale || {
+    echo "wine-env: localedef failed" >&2
+    return 1
+  }
+  _wine_env_log "locale $(($(_wine_env_now_ms) - start)) ms"
+  if [ "${WINE_ENV_USE_DISPLAY:-0}" = 1 ] && [ -n "${DISPLAY:-}" ]; then
+    _wine_env_log "using display $DISPLAY"
+  else
+    _wine_env_start_xvfb || return 1
+    _wine_env_log "Xvfb on $DISPLAY $(($(_wine_env_now_ms) - start)) ms"
+  fi
+  # One server for the whole run: each program then starts in ~0.1 s.
+  mkdir -p "$WINEPREFIX" || return 1
+  "$WINESERVER" -p </dev/null >/dev/null 2>&1 || return 1
+  _WINE_ENV_SERVER_UP=1
+  _wine_env_make_prefix || {
+    echo "wine-env: prefix set-up failed (see $WINE_ENV_STATE/wineboot.log)" >&2
+    return 1
+  }
+  _wine_env_log "ready $(($(_wine_env_now_ms) - start)) ms"
+}
+
+# Runs EXE under wine64 and waits for it. Output goes through a file, since
+# Wine processes left in the background would keep a pipe open; it is
+# replayed on stdout afterwards. Returns the program's exit code (124 on
+# WINE_RUN_TIMEOUT).
+wine_run() {
+  local out rc
+  out=$(mktemp "$WINE_ENV_STATE/run.XXXXXX") || return 1
+  if [ -n "${WINE_RUN_TIMEOUT:-}" ]; then
+    timeout -k 5 "$WINE_RUN_TIMEOUT" "$WINE64" "$@" >"$out" 2>&1 </dev/null
+  else
+    "$WINE64" "$@" >"$out" 2>&1 </dev/null
+  fi
+  rc=$?
+  cat "$out"
+  rm -f "$out"
+  return "$rc"
+}
+
+wine_env_down() {
+  if [ "${_WINE_ENV_SERVER_UP:-0}" = 1 ]; then
+    # Ends this prefix's server and every program still running in it; the
+    # server writes the registry back before it exits.
+    "$WINESERVER" -k >/dev/null 2>&1
+    "$WINESERVER" -w >/dev/null 2>&1
+    _WINE_ENV_SERVER_UP=0
+  fi
+  if [ -n "${_WINE_ENV_XVFB_PID:-}" ]; then
+    kill "$_WINE_ENV_XVFB_PID" 2>/dev/null
+    wait "$_WINE_ENV_XVFB_PID" 2>/dev/null
+    _WINE_ENV_XVFB_PID=
+  fi
+  if [ "${_WINE_ENV_OWN_STATE:-0}" = 1 ] && [ -d "${WINE_ENV_STATE:-}" ]; then
+    rm -rf "$WINE_ENV_STATE"
+    _WINE_ENV_OWN_STATE=0
+  fi
+  return 0
+}
