@@ -55,7 +55,11 @@ class Panel {
   void SetWindowHandle(WindowHandle window) { window_ = window; }
 
   void Form_Load();
+  // Shows every tracked window and stops both timers; runs once however the
+  // panel ends, including when the user's session is ending.
   void Form_Unload();
+  // The session end that ran Form_Unload was called off: the panel goes on.
+  void ResumeAfterCancelledEnd();
   void 大厅名称_Click();
   void 游戏名称_Click();
   void Command1_Click();
@@ -70,6 +74,8 @@ class Panel {
   const TrackedWindows& lists() const { return lists_; }
 
  private:
+  void Refresh();
+
   CompanionServices services_;
   PanelControls controls_;
   MemoryList 大厅句柄_;

@@ -21,7 +21,6 @@ void ShowTrackedWindows(WindowSystem& windows, const TrackedWindows& lists);
 void SelectTrackedWindow(WindowSystem& windows, const TrackedWindows& lists,
                          const ListControl& names, const ListControl& handles);
 // Asks every game, then every lobby, to close.
-void CloseAllTrackedWindows(WindowSystem& windows,
-                            const TrackedWindows& lists);
+void CloseAllTrackedWindows(WindowSystem& windows, const TrackedWindows& lists);
 
 }  // namespace corvantis

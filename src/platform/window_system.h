@@ -48,8 +48,7 @@ class WindowSystem {
   virtual Text GetWindowTextA(WindowHandle window,
                               std::int32_t buffer_size) = 0;
   // At most buffer_size - 1 bytes of the class name, converted to Unicode.
-  virtual Text GetClassNameA(WindowHandle window,
-                             std::int32_t buffer_size) = 0;
+  virtual Text GetClassNameA(WindowHandle window, std::int32_t buffer_size) = 0;
   virtual WindowRect GetWindowRect(WindowHandle window) = 0;
   virtual bool IsWindowVisible(WindowHandle window) = 0;
   virtual void ShowWindow(WindowHandle window, ShowCommand command) = 0;

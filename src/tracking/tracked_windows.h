@@ -18,6 +18,8 @@ struct TrackedWindows {
   ListControl& 游戏句柄;  // game handle texts
 };
 
+Text Decimal(std::int32_t value);
+
 // Signed decimal, "-" only when negative, no leading zeros.
 Text HandleText(WindowHandle window);
 // Reads a handle text back; nullopt for text that names no 32-bit value.

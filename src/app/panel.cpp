@@ -1,0 +1,102 @@
+#include "app/panel.h"
+
+#include "app/period.h"
+#include "companions/messages.h"
+#include "companions/unscramble.h"
+#include "control/window_control.h"
+#include "tracking/scan.h"
+
+namespace corvantis {
+namespace {
+
+constexpr char16_t kAutoRefreshOff[] = u"自动刷新";
+constexpr char16_t kAutoRefreshOn[] = u"取消自动";
+constexpr char16_t kBoxTitle[] = u"系统提示";
+
+}  // namespace
+
+Panel::Panel(CompanionServices services, PanelControls controls)
+    : services_(services),
+      controls_(controls),
+      lists_{controls.大厅名称, 大厅句柄_, controls.游戏名称, 游戏句柄_} {}
+
+void Panel::Form_Load() { LaunchCompanion(services_, window_, kUpdater); }
+
+void Panel::Form_Unload() {
+  if (unloaded_) return;
+  unloaded_ = true;
+  // No tick may hide a window again once the panel is going.
+  controls_.Timer1.SetEnabled(false);
+  controls_.Timer2.SetEnabled(false);
+  ShowTrackedWindows(services_.windows, lists_);
+}
+
+void Panel::ResumeAfterCancelledEnd() {
+  if (!unloaded_) return;
+  unloaded_ = false;
+  controls_.Timer1.SetEnabled(controls_.Command2.Caption() == kAutoRefreshOn);
+  controls_.Timer2.SetEnabled(controls_.Check1.Value() == 1);
+}
+
+void Panel::大厅名称_Click() {
+  SelectTrackedWindow(services_.windows, lists_, lists_.大厅名称,
+                      lists_.大厅句柄);
+}
+
+void Panel::游戏名称_Click() {
+  SelectTrackedWindow(services_.windows, lists_, lists_.游戏名称,
+                      lists_.游戏句柄);
+}
+
+void Panel::Command1_Click() { Refresh(); }
+
+void Panel::Command2_Click() {
+  const Text caption = controls_.Command2.Caption();
+  if (caption == kAutoRefreshOff) {
+    const auto interval = IntervalFromPeriod(controls_.Text1.GetText());
+    if (!interval) {
+      services_.boxes.ShowInformation(kBoxTitle,
+                                      UnscrambleMessage(kBadPeriodMessage));
+      return;
+    }
+    controls_.Timer1.SetInterval(*interval);
+    controls_.Timer1.SetEnabled(true);
+    controls_.Command2.SetCaption(kAutoRefreshOn);
+  } else if (caption == kAutoRefreshOn) {
+    controls_.Timer1.SetEnabled(false);
+    controls_.Command2.SetCaption(kAutoRefreshOff);
+  }
+}
+
+void Panel::Command3_Click() { LaunchCompanion(services_, window_, kClient); }
+
+void Panel::Command4_Click() { OpenDownloadPage(services_.windows); }
+
+void Panel::Command5_Click() {
+  CloseAllTrackedWindows(services_.windows, lists_);
+}
+
+void Panel::Check1_Click() {
+  controls_.Timer2.SetEnabled(controls_.Check1.Value() == 1);
+}
+
+void Panel::Timer1_Timer() {
+  // A period edited while auto-refresh runs applies from this tick on; a
+  // period that is no longer valid keeps the last good interval, without a
+  // box, so that ticks never stack boxes.
+  if (const auto interval = IntervalFromPeriod(controls_.Text1.GetText())) {
+    controls_.Timer1.SetInterval(*interval);
+  }
+  Refresh();
+}
+
+void Panel::Timer2_Timer() {
+  services_.windows.SetWindowPos(window_, kHwndTopmost, kSwpNoSizeNoMove);
+}
+
+void Panel::Refresh() {
+  RefreshWindowLists(services_.windows, lists_, controls_.Label1,
+                     controls_.Label2);
+}
+
+}  // namespace corvantis

@@ -1,0 +1,243 @@
+#include "fake_desktop.h"
+
+#include "companions/code_page.h"
+
+namespace corvantis::testing {
+namespace {
+
+std::string Describe(const char* operation, WindowHandle window,
+                     std::int64_t argument) {
+  return std::string(operation) + " " + std::to_string(window) + " " +
+         std::to_string(argument);
+}
+
+}  // namespace
+
+std::string Utf8(const Text& text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    std::uint32_t c = text[i];
+    if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size()) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+    }
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (c < 0x800) {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      out += static_cast<char>(0xE0 | (c >> 12));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | (c >> 18));
+      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
+WindowHandle FakeDesktop::Add(const Text& title, const Text& class_name,
+                              std::int32_t width, bool visible) {
+  FakeWindow window;
+  window.title_bytes = EncodeCodePage(title, SystemAnsiCodePage());
+  window.class_bytes = EncodeCodePage(class_name, SystemAnsiCodePage());
+  window.rect = {100, 50, 100 + width, 50 + 480};
+  window.visible = visible;
+  return AddRaw(window);
+}
+
+WindowHandle FakeDesktop::AddRaw(FakeWindow window) {
+  const WindowHandle handle = next_handle_;
+  next_handle_ += 4;
+  windows_.emplace(handle, std::move(window));
+  z_order_.push_back(handle);
+  return handle;
+}
+
+void FakeDesktop::Wake(WindowHandle handle) {
+  Window(handle).hung = false;
+  auto queued = std::move(queued_[handle]);
+  queued_.erase(handle);
+  for (auto& apply : queued) apply();
+}
+
+FakeWindow* FakeDesktop::Live(WindowHandle handle) {
+  const auto found = windows_.find(handle);
+  return found != windows_.end() && found->second.alive ? &found->second
+                                                        : nullptr;
+}
+
+FakeWindow* FakeDesktop::Reachable(WindowHandle handle) {
+  FakeWindow* window = Live(handle);
+  if (window != nullptr && window->hung) {
+    ++blocked_calls;
+    return nullptr;
+  }
+  return window;
+}
+
+void FakeDesktop::ApplyShow(FakeWindow& window, ShowCommand command) {
+  switch (command) {
+    case ShowCommand::Hide:
+      window.visible = false;
+      break;
+    case ShowCommand::ShowNormal:
+      window.visible = true;
+      window.minimized = false;
+      break;
+    case ShowCommand::ShowMinimized:
+      window.visible = true;
+      window.minimized = true;
+      break;
+  }
+}
+
+void FakeDesktop::ApplyMove(FakeWindow& window, const WindowRect& rect) {
+  // Moving a minimised window changes its parked place, not the rectangle
+  // it is restored to.
+  if (!window.minimized) window.rect = rect;
+}
+
+void FakeDesktop::ApplyClose(WindowHandle handle) {
+  FakeWindow* window = Live(handle);
+  if (window == nullptr) return;
+  close_log.push_back(handle);
+  if (window->confirms_close && !confirm_answer) return;
+  window->alive = false;
+  window->visible = false;
+}
+
+void FakeDesktop::EnumChildWindows(WindowHandle parent,
+                                   EnumWindowsCallback callback,
+                                   std::int32_t argument) {
+  Record(Describe("EnumChildWindows", parent, argument));
+  // Like Windows, the enumeration walks the windows that existed when it
+  // began.
+  std::vector<WindowHandle> snapshot;
+  for (const WindowHandle handle : z_order_) {
+    if (Live(handle) != nullptr) snapshot.push_back(handle);
+  }
+  for (const WindowHandle handle : snapshot) {
+    if (before_visit) before_visit(handle);
+    if (callback(handle, argument) == 0) break;
+  }
+}
+
+std::int32_t FakeDesktop::GetWindowTextLengthA(WindowHandle handle) {
+  const FakeWindow* window = Live(handle);
+  if (window == nullptr) return 0;
+  return window->reported_length >= 0
+             ? window->reported_length
+             : static_cast<std::int32_t>(window->title_bytes.size());
+}
+
+Text FakeDesktop::GetWindowTextA(WindowHandle handle,
+                                 std::int32_t buffer_size) {
+  const FakeWindow* window = Live(handle);
+  if (window == nullptr || buffer_size <= 0) return Text();
+  return DecodeCodePage(
+      window->title_bytes.substr(0, static_cast<std::size_t>(buffer_size) - 1),
+      SystemAnsiCodePage());
+}
+
+Text FakeDesktop::GetClassNameA(WindowHandle handle, std::int32_t buffer_size) {
+  const FakeWindow* window = Live(handle);
+  if (window == nullptr || buffer_size <= 0) return Text();
+  return DecodeCodePage(
+      window->class_bytes.substr(0, static_cast<std::size_t>(buffer_size) - 1),
+      SystemAnsiCodePage());
+}
+
+WindowRect FakeDesktop::GetWindowRect(WindowHandle handle) {
+  const FakeWindow* window = Live(handle);
+  if (window == nullptr) return {};
+  return window->minimized ? kMinimizedRect : window->rect;
+}
+
+bool FakeDesktop::IsWindowVisible(WindowHandle handle) {
+  const FakeWindow* window = Live(handle);
+  return window != nullptr && window->visible;
+}
+
+void FakeDesktop::ShowWindow(WindowHandle handle, ShowCommand command) {
+  Record(Describe("ShowWindow", handle, static_cast<std::int32_t>(command)));
+  if (FakeWindow* window = Reachable(handle)) ApplyShow(*window, command);
+}
+
+void FakeDesktop::MoveWindow(WindowHandle handle, std::int32_t x,
+                             std::int32_t y, std::int32_t width,
+                             std::int32_t height, std::int32_t repaint) {
+  Record("MoveWindow " + std::to_string(handle) + " " + std::to_string(x) +
+         " " + std::to_string(y) + " " + std::to_string(width) + " " +
+         std::to_string(height) + " " + std::to_string(repaint));
+  if (FakeWindow* window = Reachable(handle)) {
+    ApplyMove(*window, {x, y, x + width, y + height});
+  }
+}
+
+void FakeDesktop::SendMessageA(WindowHandle handle, std::uint32_t message) {
+  Record(Describe("SendMessageA", handle, message));
+  if (Reachable(handle) != nullptr && message == kWmClose) ApplyClose(handle);
+}
+
+void FakeDesktop::SetWindowPos(WindowHandle handle, WindowHandle insert_after,
+                               std::uint32_t flags) {
+  Record("SetWindowPos " + std::to_string(handle) + " " +
+         std::to_string(insert_after) + " " + std::to_string(flags));
+}
+
+void FakeDesktop::ShellExecuteA(WindowHandle owner, const Text& operation,
+                                const Text& file, const Text& parameters,
+                                const Text& directory,
+                                std::int32_t show_command) {
+  Record("ShellExecuteA " + std::to_string(owner) + " " + Utf8(operation) +
+         " " + Utf8(file) + " [" + Utf8(parameters) + "] [" + Utf8(directory) +
+         "] " + std::to_string(show_command));
+}
+
+void FakeDesktop::Shell(const Text& command_line, std::int32_t window_style) {
+  Record("Shell " + Utf8(command_line) + " " + std::to_string(window_style));
+}
+
+bool FakeDesktop::Responds(WindowHandle handle) {
+  Record(Describe("Responds", handle, 0));
+  const FakeWindow* window = Live(handle);
+  return window != nullptr && !window->hung;
+}
+
+void FakeDesktop::ShowWindowAsync(WindowHandle handle, ShowCommand command) {
+  Record(
+      Describe("ShowWindowAsync", handle, static_cast<std::int32_t>(command)));
+  if (Live(handle) == nullptr) return;
+  queued_[handle].push_back([this, handle, command] {
+    if (FakeWindow* window = Live(handle)) ApplyShow(*window, command);
+  });
+  if (!Window(handle).hung) Wake(handle);
+}
+
+void FakeDesktop::MoveWindowAsync(WindowHandle handle, std::int32_t x,
+                                  std::int32_t y, std::int32_t width,
+                                  std::int32_t height) {
+  Record("MoveWindowAsync " + std::to_string(handle) + " " + std::to_string(x) +
+         " " + std::to_string(y) + " " + std::to_string(width) + " " +
+         std::to_string(height));
+  if (Live(handle) == nullptr) return;
+  queued_[handle].push_back([this, handle, x, y, width, height] {
+    if (FakeWindow* window = Live(handle)) {
+      ApplyMove(*window, {x, y, x + width, y + height});
+    }
+  });
+  if (!Window(handle).hung) Wake(handle);
+}
+
+void FakeDesktop::PostMessageA(WindowHandle handle, std::uint32_t message) {
+  Record(Describe("PostMessageA", handle, message));
+  if (Live(handle) == nullptr || message != kWmClose) return;
+  queued_[handle].push_back([this, handle] { ApplyClose(handle); });
+  if (!Window(handle).hung) Wake(handle);
+}
+
+}  // namespace corvantis::testing

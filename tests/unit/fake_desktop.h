@@ -1,0 +1,100 @@
+// An in-memory desktop for the unit tests. It applies ShowWindow,
+// MoveWindow and WM_CLOSE the way Windows does and records every call that
+// acts on a window, in order.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/window_system.h"
+
+namespace corvantis::testing {
+
+struct FakeWindow {
+  std::string title_bytes;  // in the ANSI code page
+  std::string class_bytes;
+  WindowRect rect{0, 0, 800, 600};  // the restored rectangle
+  bool visible = true;
+  bool minimized = false;
+  bool alive = true;
+  // The window's thread has stopped pumping: synchronous calls would block.
+  bool hung = false;
+  // Asks the user on WM_CLOSE; closes only if the answer is yes.
+  bool confirms_close = false;
+  // Overrides the title length the window reports, when not negative.
+  std::int32_t reported_length = -1;
+};
+
+// Windows parks a minimised window here.
+constexpr WindowRect kMinimizedRect{-32000, -32000, -31840, -31972};
+
+class FakeDesktop final : public WindowSystem {
+ public:
+  // Adds a top-level window behind the others; titles are encoded in the
+  // ANSI code page.
+  WindowHandle Add(const Text& title, const Text& class_name,
+                   std::int32_t width = 800, bool visible = true);
+  WindowHandle AddRaw(FakeWindow window);
+  FakeWindow& Window(WindowHandle handle) { return windows_.at(handle); }
+  const std::vector<WindowHandle>& ZOrder() const { return z_order_; }
+
+  // The thread of a hung window runs again and applies what was queued.
+  void Wake(WindowHandle handle);
+
+  // Calls that act on windows or the shell, e.g. "ShowWindow 3 0".
+  std::vector<std::string> calls;
+  // Handles that received WM_CLOSE, synchronously or queued, in order.
+  std::vector<WindowHandle> close_log;
+  // Synchronous calls made to hung windows; a real panel would hang on each.
+  int blocked_calls = 0;
+  // The user's answer to a window that asks before it closes.
+  bool confirm_answer = true;
+  // Runs before the enumeration visits each window, to change the desktop
+  // in the middle of a scan.
+  std::function<void(WindowHandle)> before_visit;
+
+  void EnumChildWindows(WindowHandle parent, EnumWindowsCallback callback,
+                        std::int32_t argument) override;
+  std::int32_t GetWindowTextLengthA(WindowHandle window) override;
+  Text GetWindowTextA(WindowHandle window, std::int32_t buffer_size) override;
+  Text GetClassNameA(WindowHandle window, std::int32_t buffer_size) override;
+  WindowRect GetWindowRect(WindowHandle window) override;
+  bool IsWindowVisible(WindowHandle window) override;
+  void ShowWindow(WindowHandle window, ShowCommand command) override;
+  void MoveWindow(WindowHandle window, std::int32_t x, std::int32_t y,
+                  std::int32_t width, std::int32_t height,
+                  std::int32_t repaint) override;
+  void SendMessageA(WindowHandle window, std::uint32_t message) override;
+  void SetWindowPos(WindowHandle window, WindowHandle insert_after,
+                    std::uint32_t flags) override;
+  void ShellExecuteA(WindowHandle owner, const Text& operation,
+                     const Text& file, const Text& parameters,
+                     const Text& directory, std::int32_t show_command) override;
+  void Shell(const Text& command_line, std::int32_t window_style) override;
+  bool Responds(WindowHandle window) override;
+  void ShowWindowAsync(WindowHandle window, ShowCommand command) override;
+  void MoveWindowAsync(WindowHandle window, std::int32_t x, std::int32_t y,
+                       std::int32_t width, std::int32_t height) override;
+  void PostMessageA(WindowHandle window, std::uint32_t message) override;
+
+ private:
+  FakeWindow* Live(WindowHandle handle);
+  // A synchronous call reaches the window only if its thread answers.
+  FakeWindow* Reachable(WindowHandle handle);
+  void ApplyShow(FakeWindow& window, ShowCommand command);
+  void ApplyMove(FakeWindow& window, const WindowRect& rect);
+  void ApplyClose(WindowHandle handle);
+  void Record(const std::string& call) { calls.push_back(call); }
+
+  std::map<WindowHandle, FakeWindow> windows_;
+  std::vector<WindowHandle> z_order_;
+  std::map<WindowHandle, std::vector<std::function<void()>>> queued_;
+  WindowHandle next_handle_ = 0x10010;
+};
+
+// Utf-8 spelling of a text, for readable test failures.
+std::string Utf8(const Text& text);
+
+}  // namespace corvantis::testing

@@ -1,0 +1,243 @@
+// What the panel's handlers do to the lists, captions, timers and windows.
+#include "app/panel.h"
+
+#include <gtest/gtest.h>
+
+#include "app/period.h"
+#include "fake_controls.h"
+#include "fake_desktop.h"
+
+namespace corvantis {
+namespace {
+
+using testing::FakeBoxes;
+using testing::FakeCaption;
+using testing::FakeCheck;
+using testing::FakeDesktop;
+using testing::FakeFiles;
+using testing::FakeText;
+using testing::FakeTimer;
+
+constexpr WindowHandle kPanelWindow = 0x20020;
+
+class PanelTest : public ::testing::Test {
+ protected:
+  PanelTest() {
+    files.normal_files.insert(files.directory + u"\\自动升级.exe");
+    panel.SetWindowHandle(kPanelWindow);
+  }
+
+  bool AnyVisible(std::initializer_list<WindowHandle> handles) {
+    for (const WindowHandle handle : handles) {
+      if (desktop.IsWindowVisible(handle)) return true;
+    }
+    return false;
+  }
+
+  FakeDesktop desktop;
+  FakeFiles files;
+  FakeBoxes boxes;
+  MemoryList lobby_names, game_names;
+  FakeCaption label1{u"大厅个数："}, label2{u"游戏个数："};
+  FakeCaption command2{u"自动刷新"};
+  FakeText text1;
+  FakeCheck check1;
+  FakeTimer timer1{false, 1000}, timer2{true, 1000};
+  Panel panel{{desktop, files, boxes},
+              {lobby_names, game_names, label1, label2, command2, text1, check1,
+               timer1, timer2}};
+};
+
+TEST_F(PanelTest, LoadStartsOnlyTheUpdaterAndLeavesTheListsEmpty) {
+  const WindowHandle lobby = desktop.Add(u"QQ游戏", u"QufPanelWnd");
+  panel.Form_Load();
+  EXPECT_EQ(desktop.calls.size(), 1u);
+  EXPECT_EQ(desktop.calls[0].rfind("ShellExecuteA", 0), 0u);
+  EXPECT_EQ(lobby_names.ListCount(), 0);
+  EXPECT_EQ(label1.Caption(), u"大厅个数：");
+  EXPECT_TRUE(desktop.IsWindowVisible(lobby));
+  EXPECT_FALSE(timer1.Enabled());
+  EXPECT_TRUE(timer2.Enabled());
+}
+
+TEST_F(PanelTest, ManualRefreshThenListClicksSelectAWindow) {
+  const WindowHandle lobby1 = desktop.Add(u"QQ游戏", u"QufPanelWnd");
+  const WindowHandle lobby2 = desktop.Add(u"QQ游戏", u"QufPanelWnd");
+  const WindowHandle game = desktop.Add(u"斗地主", u"QufPanelWnd");
+  panel.Command1_Click();
+  EXPECT_EQ(label1.Caption(), u"大厅个数：2");
+  EXPECT_EQ(label2.Caption(), u"游戏个数：1");
+  EXPECT_EQ(lobby_names.List(1), u"2-QQ游戏");
+  EXPECT_FALSE(AnyVisible({lobby1, lobby2, game}));
+
+  lobby_names.Select(1);
+  panel.大厅名称_Click();
+  EXPECT_TRUE(desktop.IsWindowVisible(lobby2));
+  EXPECT_FALSE(AnyVisible({lobby1, game}));
+
+  game_names.Select(0);
+  panel.游戏名称_Click();
+  EXPECT_TRUE(desktop.IsWindowVisible(game));
+  EXPECT_FALSE(AnyVisible({lobby1, lobby2}));
+}
+
+TEST_F(PanelTest, CloseAllKeepsTheCountsOfTheLastRefresh) {
+  desktop.Add(u"QQ游戏", u"QufPanelWnd");
+  desktop.Add(u"斗地主", u"QufPanelWnd");
+  panel.Command1_Click();
+  panel.Command5_Click();
+  EXPECT_EQ(desktop.close_log.size(), 2u);
+  EXPECT_EQ(label1.Caption(), u"大厅个数：1");
+  EXPECT_EQ(label2.Caption(), u"游戏个数：1");
+  EXPECT_EQ(game_names.ListCount(), 1);
+}
+
+TEST_F(PanelTest, UnloadShowsEveryTrackedWindowOnceAndStopsTheTimers) {
+  const WindowHandle lobby = desktop.Add(u"QQ游戏", u"QufPanelWnd");
+  const WindowHandle game = desktop.Add(u"斗地主", u"QufPanelWnd");
+  panel.Command1_Click();
+  panel.Command2_Click();
+  desktop.calls.clear();
+  panel.Form_Unload();
+  panel.Form_Unload();
+  EXPECT_TRUE(desktop.IsWindowVisible(lobby));
+  EXPECT_TRUE(desktop.IsWindowVisible(game));
+  EXPECT_EQ(desktop.GetWindowRect(game).right, 800);
+  int shows = 0;
+  for (const std::string& call : desktop.calls) {
+    shows += call.rfind("ShowWindow", 0) == 0;
+  }
+  EXPECT_EQ(shows, 2);
+  EXPECT_FALSE(timer1.Enabled());
+  EXPECT_FALSE(timer2.Enabled());
+}
+
+TEST_F(PanelTest, CancelledSessionEndResumesTheTimersAsTheyWere) {
+  panel.Command2_Click();  // auto-refresh on
+  check1.value = 0;
+  panel.Check1_Click();  // stay-on-top off
+  panel.Form_Unload();
+  panel.ResumeAfterCancelledEnd();
+  EXPECT_TRUE(timer1.Enabled());
+  EXPECT_FALSE(timer2.Enabled());
+  // The panel can end again later, and shows the windows then too.
+  const WindowHandle game = desktop.Add(u"斗地主", u"QufPanelWnd");
+  panel.Command1_Click();
+  panel.Form_Unload();
+  EXPECT_TRUE(desktop.IsWindowVisible(game));
+}
+
+TEST_F(PanelTest, AutoRefreshSwitchesOnAndOffByCaption) {
+  text1.text = u"0.5";
+  panel.Command2_Click();
+  EXPECT_EQ(command2.Caption(), u"取消自动");
+  EXPECT_TRUE(timer1.Enabled());
+  EXPECT_EQ(timer1.Interval(), 500u);
+  EXPECT_TRUE(desktop.calls.empty());  // no refresh until the first tick
+
+  panel.Command2_Click();
+  EXPECT_EQ(command2.Caption(), u"自动刷新");
+  EXPECT_FALSE(timer1.Enabled());
+  EXPECT_TRUE(desktop.calls.empty());
+
+  command2.SetCaption(u"别的");
+  panel.Command2_Click();
+  EXPECT_EQ(command2.Caption(), u"别的");
+  EXPECT_FALSE(timer1.Enabled());
+}
+
+TEST_F(PanelTest, ZeroPeriodEnablesATimerThatNeverTicks) {
+  text1.text = u"0";
+  panel.Command2_Click();
+  EXPECT_EQ(command2.Caption(), u"取消自动");
+  EXPECT_TRUE(timer1.Enabled());
+  EXPECT_EQ(timer1.Interval(), 0u);
+}
+
+TEST_F(PanelTest, TickReadsThePeriodAgainAndRefreshes) {
+  desktop.Add(u"QQ游戏", u"QufPanelWnd");
+  panel.Command2_Click();
+  EXPECT_EQ(timer1.Interval(), 20000u);
+  text1.text = u"30";
+  panel.Timer1_Timer();
+  EXPECT_EQ(timer1.Interval(), 30000u);
+  EXPECT_EQ(label1.Caption(), u"大厅个数：1");
+}
+
+TEST_F(PanelTest, BadPeriodWhenSwitchingOnShowsABoxAndStaysOff) {
+  for (const Text& bad : {Text(u"abc"), Text(u"-1"), Text(u"nan"), Text(u"inf"),
+                          Text(u""), Text(u"86401")}) {
+    text1.text = bad;
+    panel.Command2_Click();
+    EXPECT_EQ(command2.Caption(), u"自动刷新");
+    EXPECT_FALSE(timer1.Enabled());
+  }
+  ASSERT_EQ(boxes.shown.size(), 6u);
+  EXPECT_EQ(boxes.shown[0].first, u"系统提示");
+  EXPECT_NE(boxes.shown[0].second.find(u"86400"), Text::npos);
+}
+
+TEST_F(PanelTest, BadPeriodDuringAutoRefreshKeepsTheLastIntervalSilently) {
+  panel.Command2_Click();
+  text1.text = u"不是数字";
+  panel.Timer1_Timer();
+  EXPECT_EQ(timer1.Interval(), 20000u);
+  EXPECT_TRUE(timer1.Enabled());
+  EXPECT_TRUE(boxes.shown.empty());
+  EXPECT_EQ(label1.Caption(), u"大厅个数：0");  // still refreshed
+}
+
+TEST_F(PanelTest, StayOnTopTickAndCheckBox) {
+  panel.Timer2_Timer();
+  EXPECT_EQ(desktop.calls,
+            std::vector<std::string>{"SetWindowPos " +
+                                     std::to_string(kPanelWindow) + " -1 3"});
+  check1.value = 0;
+  panel.Check1_Click();
+  EXPECT_FALSE(timer2.Enabled());
+  check1.value = 1;
+  panel.Check1_Click();
+  EXPECT_TRUE(timer2.Enabled());
+}
+
+TEST_F(PanelTest, TickWhileTheMissingClientBoxIsOpenDoesNoHarm) {
+  const WindowHandle game = desktop.Add(u"斗地主", u"QufPanelWnd");
+  panel.Command1_Click();
+  panel.Command2_Click();
+  boxes.while_open = [&] { panel.Timer1_Timer(); };
+  panel.Command3_Click();  // no QQGame.exe: the box opens
+  ASSERT_EQ(boxes.shown.size(), 1u);
+  EXPECT_EQ(game_names.ListCount(), 1);
+  EXPECT_EQ(desktop.blocked_calls, 0);
+  panel.Form_Unload();
+  EXPECT_TRUE(desktop.IsWindowVisible(game));
+}
+
+TEST(PeriodTest, SecondsBecomeMillisecondsRoundedHalfToEven) {
+  EXPECT_EQ(IntervalFromPeriod(u"20"), 20000u);
+  EXPECT_EQ(IntervalFromPeriod(u"0.5"), 500u);
+  EXPECT_EQ(IntervalFromPeriod(u"0"), 0u);
+  EXPECT_EQ(IntervalFromPeriod(u"65.536"), 65536u);
+  EXPECT_EQ(IntervalFromPeriod(u"86400"), 86400000u);
+  EXPECT_EQ(IntervalFromPeriod(u"0.0005"), 0u);  // 0.5 ms: to even 0
+  EXPECT_EQ(IntervalFromPeriod(u"0.0015"), 2u);  // 1.5 ms: to even 2
+  EXPECT_EQ(IntervalFromPeriod(u"0.0025"), 2u);  // 2.5 ms: to even 2
+  EXPECT_EQ(IntervalFromPeriod(u"1e1"), 10000u);
+  EXPECT_EQ(IntervalFromPeriod(u" 20 "), 20000u);
+  EXPECT_EQ(IntervalFromPeriod(u"２０"), 20000u);  // full-width digits
+  EXPECT_EQ(IntervalFromPeriod(u"-0"), 0u);
+  EXPECT_EQ(IntervalFromPeriod(u".5"), 500u);
+}
+
+TEST(PeriodTest, TextThatIsNoUsablePeriodGivesNothing) {
+  for (const Text& bad :
+       {Text(u""), Text(u" "), Text(u"abc"), Text(u"20秒"), Text(u"-1"),
+        Text(u"nan"), Text(u"NaN"), Text(u"inf"), Text(u"-inf"), Text(u"1e309"),
+        Text(u"86400.001"), Text(u"0x10"), Text(u"1,5"), Text(u"."),
+        Text(u"1e"), Text(u"+"), Text(u"2 0"), Text(200, u'9')}) {
+    EXPECT_EQ(IntervalFromPeriod(bad), std::nullopt);
+  }
+}
+
+}  // namespace
+}  // namespace corvantis

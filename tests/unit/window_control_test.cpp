@@ -1,0 +1,188 @@
+// Hiding, showing, selecting and closing tracked windows on the fake
+// desktop, including windows whose thread has stopped answering.
+#include "control/window_control.h"
+
+#include <gtest/gtest.h>
+
+#include "fake_desktop.h"
+
+namespace corvantis {
+namespace {
+
+using testing::FakeDesktop;
+
+class WindowControlTest : public ::testing::Test {
+ protected:
+  WindowHandle Track(const Text& title) {
+    const WindowHandle handle = desktop.Add(title, u"QufPanelWnd", 1024);
+    const bool lobby = title == u"QQ游戏";
+    ListControl& handles = lobby ? lobby_handles : game_handles;
+    MemoryList& names = lobby ? lobby_names : game_names;
+    handles.AddItem(HandleText(handle));
+    names.AddItem(DisplayText(handles.ListCount(), title));
+    return handle;
+  }
+
+  std::vector<WindowHandle> Visible() {
+    std::vector<WindowHandle> visible;
+    for (const WindowHandle handle : desktop.ZOrder()) {
+      if (desktop.IsWindowVisible(handle)) visible.push_back(handle);
+    }
+    return visible;
+  }
+
+  std::vector<std::string> ActingCalls() {
+    std::vector<std::string> acting;
+    for (const std::string& call : desktop.calls) {
+      if (call.rfind("Responds", 0) != 0) acting.push_back(call);
+    }
+    return acting;
+  }
+
+  FakeDesktop desktop;
+  MemoryList lobby_names, lobby_handles, game_names, game_handles;
+  TrackedWindows lists{lobby_names, lobby_handles, game_names, game_handles};
+};
+
+TEST_F(WindowControlTest, EmptyListsTouchNoWindow) {
+  desktop.Add(u"QQ游戏", u"QufPanelWnd");
+  HideTrackedWindows(desktop, lists);
+  ShowTrackedWindows(desktop, lists);
+  CloseAllTrackedWindows(desktop, lists);
+  EXPECT_TRUE(desktop.calls.empty());
+}
+
+TEST_F(WindowControlTest, HideWalksLobbiesThenGamesMinimisingGamesFirst) {
+  const auto l = std::to_string(Track(u"QQ游戏"));
+  const auto g = std::to_string(Track(u"斗地主"));
+  const auto l2 = std::to_string(Track(u"QQ游戏"));
+  HideTrackedWindows(desktop, lists);
+  EXPECT_EQ(
+      ActingCalls(),
+      (std::vector<std::string>{
+          "ShowWindow " + l + " 0", "MoveWindow " + l + " 0 0 800 600 -1",
+          "ShowWindow " + l2 + " 0", "MoveWindow " + l2 + " 0 0 800 600 -1",
+          "ShowWindow " + g + " 2", "ShowWindow " + g + " 0",
+          "MoveWindow " + g + " 0 0 800 600 -1"}));
+  EXPECT_TRUE(Visible().empty());
+}
+
+TEST_F(WindowControlTest, HiddenGameComesBackRestoredAtTheOrigin) {
+  const WindowHandle game = Track(u"斗地主");
+  HideTrackedWindows(desktop, lists);
+  ShowTrackedWindows(desktop, lists);
+  const WindowRect rect = desktop.GetWindowRect(game);
+  EXPECT_TRUE(desktop.IsWindowVisible(game));
+  EXPECT_FALSE(desktop.Window(game).minimized);
+  EXPECT_EQ(rect.left, 0);
+  EXPECT_EQ(rect.top, 0);
+  EXPECT_EQ(rect.right, 800);
+  EXPECT_EQ(rect.bottom, 600);
+}
+
+TEST_F(WindowControlTest, SelectingShowsExactlyTheSelectedWindow) {
+  Track(u"QQ游戏");
+  const WindowHandle second_lobby = Track(u"QQ游戏");
+  const WindowHandle game = Track(u"斗地主");
+  lobby_names.Select(1);
+  SelectTrackedWindow(desktop, lists, lobby_names, lobby_handles);
+  EXPECT_EQ(Visible(), std::vector<WindowHandle>{second_lobby});
+
+  game_names.Select(0);
+  SelectTrackedWindow(desktop, lists, game_names, game_handles);
+  EXPECT_EQ(Visible(), std::vector<WindowHandle>{game});
+  EXPECT_EQ(desktop.calls.back(), "ShowWindow " + std::to_string(game) + " 1");
+  // The other list keeps its selection.
+  EXPECT_EQ(lobby_names.ListIndex(), 1);
+}
+
+TEST_F(WindowControlTest, ClickWithNoSelectionChangesNothing) {
+  Track(u"QQ游戏");
+  SelectTrackedWindow(desktop, lists, lobby_names, lobby_handles);
+  EXPECT_TRUE(desktop.calls.empty());
+  EXPECT_EQ(Visible().size(), 1u);
+}
+
+TEST_F(WindowControlTest, CloseAllAsksGamesBeforeLobbiesAndKeepsTheLists) {
+  const WindowHandle lobby = Track(u"QQ游戏");
+  const WindowHandle game1 = Track(u"斗地主");
+  const WindowHandle game2 = Track(u"中国象棋");
+  CloseAllTrackedWindows(desktop, lists);
+  EXPECT_EQ(desktop.close_log,
+            (std::vector<WindowHandle>{game1, game2, lobby}));
+  EXPECT_EQ(ActingCalls(),
+            (std::vector<std::string>{
+                "SendMessageA " + std::to_string(game1) + " 16",
+                "SendMessageA " + std::to_string(game2) + " 16",
+                "SendMessageA " + std::to_string(lobby) + " 16"}));
+  EXPECT_EQ(lobby_names.ListCount(), 1);
+  EXPECT_EQ(game_names.ListCount(), 2);
+  // Closed windows stay listed; acting on them again harms nothing.
+  game_names.Select(0);
+  SelectTrackedWindow(desktop, lists, game_names, game_handles);
+  ShowTrackedWindows(desktop, lists);
+  EXPECT_EQ(desktop.blocked_calls, 0);
+}
+
+TEST_F(WindowControlTest, WindowThatAsksBeforeClosingIsWaitedFor) {
+  const WindowHandle lobby = Track(u"QQ游戏");
+  const WindowHandle game = Track(u"斗地主");
+  desktop.Window(game).confirms_close = true;
+  desktop.confirm_answer = false;  // the user keeps the game
+  CloseAllTrackedWindows(desktop, lists);
+  EXPECT_EQ(desktop.close_log, (std::vector<WindowHandle>{game, lobby}));
+  EXPECT_TRUE(desktop.Window(game).alive);
+  EXPECT_FALSE(desktop.Window(lobby).alive);
+  EXPECT_EQ(desktop.calls[1], "SendMessageA " + std::to_string(game) + " 16");
+}
+
+TEST_F(WindowControlTest, HungWindowIsNeverCalledSynchronously) {
+  const WindowHandle lobby = Track(u"QQ游戏");
+  const WindowHandle hung = Track(u"斗地主");
+  const WindowHandle game = Track(u"中国象棋");
+  desktop.Window(hung).hung = true;
+
+  HideTrackedWindows(desktop, lists);
+  ShowTrackedWindows(desktop, lists);
+  game_names.Select(1);
+  SelectTrackedWindow(desktop, lists, game_names, game_handles);
+  CloseAllTrackedWindows(desktop, lists);
+
+  EXPECT_EQ(desktop.blocked_calls, 0);
+  // The responsive windows were handled as usual.
+  EXPECT_EQ(desktop.close_log, (std::vector<WindowHandle>{game, lobby}));
+  // One probe of the hung window per walk, however many calls it gets.
+  int probes = 0;
+  for (const std::string& call : desktop.calls) {
+    probes += call == "Responds " + std::to_string(hung) + " 0";
+  }
+  EXPECT_EQ(probes, 4);
+}
+
+TEST_F(WindowControlTest, HungWindowCatchesUpWhenItsThreadRunsAgain) {
+  const WindowHandle hung = Track(u"斗地主");
+  desktop.Window(hung).hung = true;
+  HideTrackedWindows(desktop, lists);
+  ShowTrackedWindows(desktop, lists);
+  EXPECT_TRUE(desktop.Window(hung).visible);  // nothing applied yet
+  desktop.Wake(hung);
+  // The queued calls apply in order: hidden, then shown at the origin.
+  EXPECT_TRUE(desktop.Window(hung).visible);
+  EXPECT_FALSE(desktop.Window(hung).minimized);
+  EXPECT_EQ(desktop.Window(hung).rect.left, 0);
+  EXPECT_EQ(desktop.Window(hung).rect.right, 800);
+}
+
+TEST_F(WindowControlTest, HungWindowIsAskedToCloseWithoutWaiting) {
+  const WindowHandle lobby = Track(u"QQ游戏");
+  const WindowHandle hung = Track(u"斗地主");
+  desktop.Window(hung).hung = true;
+  CloseAllTrackedWindows(desktop, lists);
+  EXPECT_EQ(desktop.close_log, std::vector<WindowHandle>{lobby});
+  desktop.Wake(hung);
+  EXPECT_EQ(desktop.close_log, (std::vector<WindowHandle>{lobby, hung}));
+  EXPECT_FALSE(desktop.Window(hung).alive);
+}
+
+}  // namespace
+}  // namespace corvantis
