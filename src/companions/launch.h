@@ -40,6 +40,9 @@ struct Companion {
 extern const Companion kUpdater;
 extern const Companion kClient;
 
+// The site that serves the download page.
+extern const char16_t kDownloadHost[];
+
 // Starts the companion hidden with the panel as owner, or, when it is
 // missing, tells the user so in an information box.
 void LaunchCompanion(CompanionServices& services, WindowHandle panel,
