@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# The one test command: installs what is missing, builds the native, the
+# sanitizer and both Windows builds, and runs every test.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/setup.sh
+
+jobs=$(nproc)
+build() {
+  cmake --preset "$1" >/dev/null
+  cmake --build --preset "$1" -j "$jobs"
+}
+
+echo "== native unit tests"
+build native
+ctest --preset native -j "$jobs"
+
+echo "== unit tests with AddressSanitizer and UBSan"
+build sanitize
+ctest --preset sanitize -j "$jobs"
+
+echo "== fuzz targets, bounded runs"
+bash tests/fuzz/run.sh --seconds "${FUZZ_SECONDS:-5}"
+
+echo "== Windows builds"
+build mingw-i686
+build mingw-x86_64
+bash tests/pe/check.sh build/mingw-i686/src/app/Corvantis.exe i686
+bash tests/pe/check.sh build/mingw-x86_64/src/app/Corvantis.exe x86_64
+
+echo "== unit and end-to-end tests under Wine"
+bash tests/e2e/run.sh build/mingw-x86_64
