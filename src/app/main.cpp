@@ -1,0 +1,63 @@
+// Corvantis.exe: the control panel of the QQ Game client's windows.
+#include <windows.h>
+// After windows.h, whose types it uses.
+#include <commctrl.h>
+
+#include "app/form1_win32.h"
+#include "platform/companion_services_win32.h"
+#include "platform/win32_window_system.h"
+
+namespace {
+
+// Corvantis sits in the client's folder among DLLs it does not know: take
+// system DLLs only from System32, never from that folder or the current
+// directory. SetDefaultDllDirectories is looked up because Windows 7
+// without KB2533623 lacks it.
+void RestrictDllSearch() {
+  using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
+  if (const HMODULE kernel32 = GetModuleHandleW(L"kernel32.dll")) {
+    const auto set_default_dll_directories =
+        reinterpret_cast<SetDefaultDllDirectoriesFunction>(
+            reinterpret_cast<void*>(
+                GetProcAddress(kernel32, "SetDefaultDllDirectories")));
+    if (set_default_dll_directories) {
+      set_default_dll_directories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    }
+  }
+  SetDllDirectoryW(L"");
+}
+
+int RunMessageLoop(const corvantis::Form1& form) {
+  MSG message;
+  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    // The dialog manager gives the panel Tab, Shift+Tab, Space and Enter on
+    // buttons, and arrow keys in the lists.
+    if (IsDialogMessageW(form.Window(), &message)) continue;
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+  return static_cast<int>(message.wParam);
+}
+
+}  // namespace
+
+// The process stays DPI-unaware on purpose (no SetProcessDpiAware, no
+// dpiAware in the manifest). The QQ Game client is DPI-unaware too, so the
+// 800 x 600 the panel gives its windows is the size the client itself sees;
+// above 96 dpi Windows scales the panel's bitmap, which keeps its fixed
+// pixel layout whole and legible.
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
+  RestrictDllSearch();
+  const INITCOMMONCONTROLSEX common_controls = {
+      sizeof(common_controls), ICC_STANDARD_CLASSES | ICC_TAB_CLASSES};
+  InitCommonControlsEx(&common_controls);
+
+  corvantis::Win32WindowSystem windows;
+  corvantis::Win32FileLookup files;
+  corvantis::Win32MessageBoxService boxes;
+  corvantis::Form1 form(instance, {windows, files, boxes});
+  if (!form.Create()) return 1;
+  boxes.SetOwner(form.Handle());
+  form.LoadAndShow(show_command);
+  return RunMessageLoop(form);
+}

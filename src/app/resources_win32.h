@@ -1,0 +1,4 @@
+// Resource ids shared by corvantis.rc and the code that loads them.
+#pragma once
+
+#define IDI_CORVANTIS 101
