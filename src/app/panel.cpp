@@ -20,7 +20,14 @@ Panel::Panel(CompanionServices services, PanelControls controls)
       controls_(controls),
       lists_{controls.大厅名称, 大厅句柄_, controls.游戏名称, 游戏句柄_} {}
 
-void Panel::Form_Load() { LaunchCompanion(services_, window_, kUpdater); }
+void Panel::Form_Load() {
+  // Windows that an earlier panel hid and never showed again, because it
+  // was killed or crashed, come back before anything else happens.
+  RestoreWindowsOfEndedPanels(services_.windows);
+  LaunchCompanion(services_, window_, kUpdater);
+}
+
+void Panel::Form_Crash() { ShowWindowsHiddenByThisPanel(services_.windows); }
 
 void Panel::Form_Unload() {
   if (unloaded_) return;

@@ -1,6 +1,7 @@
 #include "control/window_control.h"
 
 #include <unordered_map>
+#include <vector>
 
 namespace corvantis {
 namespace {
@@ -15,12 +16,16 @@ class WindowReach {
  public:
   explicit WindowReach(WindowSystem& windows) : windows_(windows) {}
 
+  // A window is marked before it is hidden and unmarked once shown, so
+  // that no moment leaves a hidden window without its mark.
   void Show(WindowHandle window, ShowCommand command) {
+    if (command == ShowCommand::Hide) windows_.MarkHidden(window);
     if (Answers(window)) {
       windows_.ShowWindow(window, command);
     } else {
       windows_.ShowWindowAsync(window, command);
     }
+    if (command == ShowCommand::ShowNormal) windows_.RemoveHiddenMark(window);
   }
 
   void Place(WindowHandle window) {
@@ -73,6 +78,39 @@ void Hide(WindowReach& reach, const TrackedWindows& lists) {
   });
 }
 
+void ShowAndPlace(WindowReach& reach, WindowHandle window) {
+  reach.Show(window, ShowCommand::ShowNormal);
+  reach.Place(window);
+}
+
+// The enumeration takes a plain function; it collects into this.
+struct MarkedWindows {
+  WindowSystem* windows;
+  HiddenMark wanted;
+  std::vector<WindowHandle> found;
+};
+MarkedWindows* current_collection = nullptr;
+
+std::int32_t CollectMarkedWindow(WindowHandle window, std::int32_t) {
+  if (current_collection->windows->ReadHiddenMark(window) ==
+      current_collection->wanted) {
+    current_collection->found.push_back(window);
+  }
+  return 1;
+}
+
+void ShowMarkedWindows(WindowSystem& windows, HiddenMark wanted) {
+  MarkedWindows collection{&windows, wanted, {}};
+  MarkedWindows* const previous = current_collection;
+  current_collection = &collection;
+  windows.EnumChildWindows(0, CollectMarkedWindow, 0);
+  current_collection = previous;
+  WindowReach reach(windows);
+  for (const WindowHandle window : collection.found) {
+    ShowAndPlace(reach, window);
+  }
+}
+
 }  // namespace
 
 void HideTrackedWindows(WindowSystem& windows, const TrackedWindows& lists) {
@@ -82,12 +120,17 @@ void HideTrackedWindows(WindowSystem& windows, const TrackedWindows& lists) {
 
 void ShowTrackedWindows(WindowSystem& windows, const TrackedWindows& lists) {
   WindowReach reach(windows);
-  const auto show = [&](WindowHandle window) {
-    reach.Show(window, ShowCommand::ShowNormal);
-    reach.Place(window);
-  };
+  const auto show = [&](WindowHandle window) { ShowAndPlace(reach, window); };
   ForEachHandle(lists.大厅句柄, show);
   ForEachHandle(lists.游戏句柄, show);
+}
+
+void RestoreWindowsOfEndedPanels(WindowSystem& windows) {
+  ShowMarkedWindows(windows, HiddenMark::GonePanel);
+}
+
+void ShowWindowsHiddenByThisPanel(WindowSystem& windows) {
+  ShowMarkedWindows(windows, HiddenMark::ThisPanel);
 }
 
 void SelectTrackedWindow(WindowSystem& windows, const TrackedWindows& lists,

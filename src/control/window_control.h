@@ -20,6 +20,13 @@ void ShowTrackedWindows(WindowSystem& windows, const TrackedWindows& lists);
 // names has no selection.
 void SelectTrackedWindow(WindowSystem& windows, const TrackedWindows& lists,
                          const ListControl& names, const ListControl& handles);
+// Shows again, at the origin, every window that a panel process now ended
+// left hidden, and removes its mark. Windows of running panels are left.
+void RestoreWindowsOfEndedPanels(WindowSystem& windows);
+// Shows, at the origin, every window this panel process has hidden,
+// whatever its lists say: for when the panel can trust nothing else.
+void ShowWindowsHiddenByThisPanel(WindowSystem& windows);
+
 // Asks every game, then every lobby, to close.
 void CloseAllTrackedWindows(WindowSystem& windows, const TrackedWindows& lists);
 

@@ -30,6 +30,9 @@ class Win32WindowSystem final : public WindowSystem {
   void MoveWindowAsync(WindowHandle window, std::int32_t x, std::int32_t y,
                        std::int32_t width, std::int32_t height) override;
   void PostMessageA(WindowHandle window, std::uint32_t message) override;
+  void MarkHidden(WindowHandle window) override;
+  void RemoveHiddenMark(WindowHandle window) override;
+  HiddenMark ReadHiddenMark(WindowHandle window) override;
 };
 
 }  // namespace corvantis

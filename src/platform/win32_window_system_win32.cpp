@@ -48,6 +48,38 @@ std::string Ansi(const Text& text) {
   return EncodeCodePage(text, SystemAnsiCodePage());
 }
 
+// The mark: the hiding panel's process id and its start time, so that a
+// process id used again by another program is not taken for the panel.
+constexpr wchar_t kMarkProcess[] = L"Corvantis.HiddenBy";
+constexpr wchar_t kMarkStart[] = L"Corvantis.HiddenByStart";
+
+// Low 32 bits of a process's creation time; 0 when it cannot be read.
+DWORD ProcessStart(HANDLE process) {
+  FILETIME created{}, exited{}, kernel{}, user{};
+  if (!::GetProcessTimes(process, &created, &exited, &kernel, &user)) return 0;
+  // Two processes started within the same 100 ns step are not told apart;
+  // the process id tells them apart already.
+  return created.dwLowDateTime | 1u;
+}
+
+DWORD ThisProcessStart() {
+  static const DWORD start = ProcessStart(::GetCurrentProcess());
+  return start;
+}
+
+bool IsRunning(DWORD process_id, DWORD start) {
+  HANDLE process = ::OpenProcess(
+      PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, process_id);
+  if (process == nullptr) {
+    // A process that exists but may not be opened is not known to be gone.
+    return ::GetLastError() == ERROR_ACCESS_DENIED;
+  }
+  const bool running = ::WaitForSingleObject(process, 0) == WAIT_TIMEOUT &&
+                       ProcessStart(process) == start;
+  ::CloseHandle(process);
+  return running;
+}
+
 }  // namespace
 
 void Win32WindowSystem::EnumChildWindows(WindowHandle parent,
@@ -169,6 +201,36 @@ void Win32WindowSystem::MoveWindowAsync(WindowHandle window, std::int32_t x,
 void Win32WindowSystem::PostMessageA(WindowHandle window,
                                      std::uint32_t message) {
   ::PostMessageA(ToHwnd(window), message, 0, 0);
+}
+
+void Win32WindowSystem::MarkHidden(WindowHandle window) {
+  const HWND hwnd = ToHwnd(window);
+  ::SetPropW(
+      hwnd, kMarkStart,
+      reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(ThisProcessStart())));
+  ::SetPropW(hwnd, kMarkProcess,
+             reinterpret_cast<HANDLE>(
+                 static_cast<ULONG_PTR>(::GetCurrentProcessId())));
+}
+
+void Win32WindowSystem::RemoveHiddenMark(WindowHandle window) {
+  const HWND hwnd = ToHwnd(window);
+  ::RemovePropW(hwnd, kMarkProcess);
+  ::RemovePropW(hwnd, kMarkStart);
+}
+
+HiddenMark Win32WindowSystem::ReadHiddenMark(WindowHandle window) {
+  const HWND hwnd = ToHwnd(window);
+  const auto process_id = static_cast<DWORD>(
+      reinterpret_cast<ULONG_PTR>(::GetPropW(hwnd, kMarkProcess)));
+  if (process_id == 0) return HiddenMark::None;
+  const auto start = static_cast<DWORD>(
+      reinterpret_cast<ULONG_PTR>(::GetPropW(hwnd, kMarkStart)));
+  if (process_id == ::GetCurrentProcessId() && start == ThisProcessStart()) {
+    return HiddenMark::ThisPanel;
+  }
+  return IsRunning(process_id, start) ? HiddenMark::RunningPanel
+                                      : HiddenMark::GonePanel;
 }
 
 }  // namespace corvantis

@@ -30,6 +30,14 @@ constexpr std::uint32_t kWmClose = 16;
 constexpr WindowHandle kHwndTopmost = -1;
 constexpr std::uint32_t kSwpNoSizeNoMove = 3;
 
+// Who hid a window, as the mark on the window says.
+enum class HiddenMark {
+  None,          // no mark
+  ThisPanel,     // this process
+  RunningPanel,  // another panel process that still runs
+  GonePanel,     // a panel process that has ended
+};
+
 // Enumeration callback: return 1 to go on, 0 to stop.
 using EnumWindowsCallback = std::int32_t (*)(WindowHandle window,
                                              std::int32_t argument);
@@ -81,6 +89,13 @@ class WindowSystem {
                                std::int32_t height) = 0;
   // Queues a message to the window and returns at once.
   virtual void PostMessageA(WindowHandle window, std::uint32_t message) = 0;
+
+  // A window the panel hides carries a mark naming this panel process, so
+  // that whatever becomes of the panel, a later one can show it again. The
+  // mark lives with the window itself; nothing is written to disk.
+  virtual void MarkHidden(WindowHandle window) = 0;
+  virtual void RemoveHiddenMark(WindowHandle window) = 0;
+  virtual HiddenMark ReadHiddenMark(WindowHandle window) = 0;
 };
 
 }  // namespace corvantis

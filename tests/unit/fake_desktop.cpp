@@ -240,4 +240,20 @@ void FakeDesktop::PostMessageA(WindowHandle handle, std::uint32_t message) {
   if (!Window(handle).hung) Wake(handle);
 }
 
+void FakeDesktop::MarkHidden(WindowHandle handle) {
+  if (FakeWindow* window = Live(handle)) window->hidden_by = this_panel;
+}
+
+void FakeDesktop::RemoveHiddenMark(WindowHandle handle) {
+  if (FakeWindow* window = Live(handle)) window->hidden_by = 0;
+}
+
+HiddenMark FakeDesktop::ReadHiddenMark(WindowHandle handle) {
+  const FakeWindow* window = Live(handle);
+  if (window == nullptr || window->hidden_by == 0) return HiddenMark::None;
+  if (window->hidden_by == this_panel) return HiddenMark::ThisPanel;
+  return running_panels.count(window->hidden_by) != 0 ? HiddenMark::RunningPanel
+                                                      : HiddenMark::GonePanel;
+}
+
 }  // namespace corvantis::testing

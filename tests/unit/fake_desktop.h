@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,8 @@ struct FakeWindow {
   bool hung = false;
   // Asks the user on WM_CLOSE; closes only if the answer is yes.
   bool confirms_close = false;
+  // The panel process that marked the window hidden; 0 for none.
+  int hidden_by = 0;
   // Overrides the title length the window reports, when not negative.
   std::int32_t reported_length = -1;
 };
@@ -49,6 +52,10 @@ class FakeDesktop final : public WindowSystem {
   std::vector<WindowHandle> close_log;
   // Synchronous calls made to hung windows; a real panel would hang on each.
   int blocked_calls = 0;
+  // The panel process the code under test runs as, and the other panel
+  // processes still running.
+  int this_panel = 1;
+  std::set<int> running_panels;
   // The user's answer to a window that asks before it closes.
   bool confirm_answer = true;
   // Runs before the enumeration visits each window, to change the desktop
@@ -78,6 +85,9 @@ class FakeDesktop final : public WindowSystem {
   void MoveWindowAsync(WindowHandle window, std::int32_t x, std::int32_t y,
                        std::int32_t width, std::int32_t height) override;
   void PostMessageA(WindowHandle window, std::uint32_t message) override;
+  void MarkHidden(WindowHandle window) override;
+  void RemoveHiddenMark(WindowHandle window) override;
+  HiddenMark ReadHiddenMark(WindowHandle window) override;
 
  private:
   FakeWindow* Live(WindowHandle handle);

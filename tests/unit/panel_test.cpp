@@ -51,13 +51,35 @@ class PanelTest : public ::testing::Test {
 TEST_F(PanelTest, LoadStartsOnlyTheUpdaterAndLeavesTheListsEmpty) {
   const WindowHandle lobby = desktop.Add(u"QQ游戏", u"QufPanelWnd");
   panel.Form_Load();
-  EXPECT_EQ(desktop.calls.size(), 1u);
-  EXPECT_EQ(desktop.calls[0].rfind("ShellExecuteA", 0), 0u);
+  ASSERT_EQ(desktop.calls.size(), 2u);
+  EXPECT_EQ(desktop.calls[0], "EnumChildWindows 0 0");
+  EXPECT_EQ(desktop.calls[1].rfind("ShellExecuteA", 0), 0u);
   EXPECT_EQ(lobby_names.ListCount(), 0);
   EXPECT_EQ(label1.Caption(), u"大厅个数：");
   EXPECT_TRUE(desktop.IsWindowVisible(lobby));
   EXPECT_FALSE(timer1.Enabled());
   EXPECT_TRUE(timer2.Enabled());
+}
+
+TEST_F(PanelTest, LoadFirstShowsWhatAnEndedPanelLeftHidden) {
+  const WindowHandle orphan = desktop.Add(u"QQ游戏", u"QufPanelWnd");
+  desktop.Window(orphan).visible = false;
+  desktop.Window(orphan).hidden_by = 5;
+  files.normal_files.clear();  // the updater is missing: a box
+  boxes.while_open = [&] { EXPECT_TRUE(desktop.IsWindowVisible(orphan)); };
+  panel.Form_Load();
+  EXPECT_EQ(boxes.shown.size(), 1u);
+  EXPECT_EQ(lobby_names.ListCount(), 0);
+}
+
+TEST_F(PanelTest, CrashShowsEveryWindowThePanelHid) {
+  const WindowHandle lobby = desktop.Add(u"QQ游戏", u"QufPanelWnd");
+  const WindowHandle game = desktop.Add(u"斗地主", u"QufPanelWnd");
+  panel.Command1_Click();
+  panel.Form_Crash();
+  EXPECT_TRUE(desktop.IsWindowVisible(lobby));
+  EXPECT_TRUE(desktop.IsWindowVisible(game));
+  EXPECT_EQ(desktop.GetWindowRect(game).right, 800);
 }
 
 TEST_F(PanelTest, ManualRefreshThenListClicksSelectAWindow) {

@@ -10,6 +10,7 @@ namespace corvantis {
 namespace {
 
 using testing::FakeDesktop;
+using testing::FakeWindow;
 
 class WindowControlTest : public ::testing::Test {
  protected:
@@ -182,6 +183,69 @@ TEST_F(WindowControlTest, HungWindowIsAskedToCloseWithoutWaiting) {
   desktop.Wake(hung);
   EXPECT_EQ(desktop.close_log, (std::vector<WindowHandle>{lobby, hung}));
   EXPECT_FALSE(desktop.Window(hung).alive);
+}
+
+}  // namespace
+}  // namespace corvantis
+
+namespace corvantis {
+namespace {
+
+TEST_F(WindowControlTest, HiddenWindowsCarryThePanelsMarkUntilShown) {
+  const WindowHandle lobby = Track(u"QQ游戏");
+  const WindowHandle game = Track(u"斗地主");
+  HideTrackedWindows(desktop, lists);
+  EXPECT_EQ(desktop.ReadHiddenMark(lobby), HiddenMark::ThisPanel);
+  EXPECT_EQ(desktop.ReadHiddenMark(game), HiddenMark::ThisPanel);
+  game_names.Select(0);
+  SelectTrackedWindow(desktop, lists, game_names, game_handles);
+  EXPECT_EQ(desktop.ReadHiddenMark(game), HiddenMark::None);
+  EXPECT_EQ(desktop.ReadHiddenMark(lobby), HiddenMark::ThisPanel);
+  ShowTrackedWindows(desktop, lists);
+  EXPECT_EQ(desktop.ReadHiddenMark(lobby), HiddenMark::None);
+}
+
+TEST_F(WindowControlTest, WindowsOfAnEndedPanelComeBackOthersAreLeftAlone) {
+  const WindowHandle orphan = desktop.Add(u"斗地主", u"QufPanelWnd", 1024);
+  const WindowHandle other_panels = desktop.Add(u"QQ游戏", u"QufPanelWnd");
+  const WindowHandle unmarked = desktop.Add(u"象棋", u"QufPanelWnd", 640);
+  for (const WindowHandle handle : {orphan, other_panels, unmarked}) {
+    desktop.Window(handle).visible = false;
+  }
+  desktop.Window(orphan).minimized = true;
+  desktop.Window(orphan).hidden_by = 7;  // ended
+  desktop.Window(other_panels).hidden_by = 8;
+  desktop.running_panels = {8};
+
+  RestoreWindowsOfEndedPanels(desktop);
+
+  const FakeWindow& restored = desktop.Window(orphan);
+  EXPECT_TRUE(restored.visible);
+  EXPECT_FALSE(restored.minimized);
+  EXPECT_EQ(restored.rect.left, 0);
+  EXPECT_EQ(restored.rect.right, 800);
+  EXPECT_EQ(restored.rect.bottom, 600);
+  EXPECT_EQ(restored.hidden_by, 0);
+  EXPECT_FALSE(desktop.Window(other_panels).visible);
+  EXPECT_EQ(desktop.Window(other_panels).hidden_by, 8);
+  EXPECT_FALSE(desktop.Window(unmarked).visible);
+  // The lists are not touched.
+  EXPECT_EQ(lobby_handles.ListCount(), 0);
+}
+
+TEST_F(WindowControlTest, CrashPathShowsWhatThisPanelHidWithoutItsLists) {
+  const WindowHandle lobby = Track(u"QQ游戏");
+  const WindowHandle hung = Track(u"斗地主");
+  HideTrackedWindows(desktop, lists);
+  desktop.Window(hung).hung = true;
+  lobby_handles.Clear();  // the panel's own state is no longer trusted
+  game_handles.Clear();
+  ShowWindowsHiddenByThisPanel(desktop);
+  EXPECT_TRUE(desktop.Window(lobby).visible);
+  EXPECT_EQ(desktop.blocked_calls, 0);
+  desktop.Wake(hung);
+  EXPECT_TRUE(desktop.Window(hung).visible);
+  EXPECT_FALSE(desktop.Window(hung).minimized);
 }
 
 }  // namespace
