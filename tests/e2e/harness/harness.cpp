@@ -1,0 +1,443 @@
+#include "harness/harness.h"
+
+#include <commctrl.h>
+
+#include <atomic>
+#include <chrono>
+
+namespace corvantis::e2e {
+namespace {
+
+// CommandLineToArgvW's quoting: backslashes are literal unless they precede
+// a quote.
+std::wstring QuoteArgument(const std::wstring& argument) {
+  if (!argument.empty() &&
+      argument.find_first_of(L" \t\n\v\"") == std::wstring::npos) {
+    return argument;
+  }
+  std::wstring quoted = L"\"";
+  size_t backslashes = 0;
+  for (wchar_t c : argument) {
+    if (c == L'\\') {
+      ++backslashes;
+      continue;
+    }
+    quoted.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+    backslashes = 0;
+    quoted += c;
+  }
+  quoted.append(backslashes * 2, L'\\');
+  return quoted + L"\"";
+}
+
+std::string ToUtf8(const std::wstring& text) {
+  if (text.empty()) return std::string();
+  int size = WideCharToMultiByte(CP_UTF8, 0, text.data(),
+                                 static_cast<int>(text.size()), nullptr, 0,
+                                 nullptr, nullptr);
+  std::string result(static_cast<size_t>(size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                      result.data(), size, nullptr, nullptr);
+  return result;
+}
+
+bool SendWithTimeout(HWND window, UINT message, WPARAM wparam, LPARAM lparam,
+                     DWORD timeout_ms, DWORD_PTR* result = nullptr) {
+  DWORD_PTR ignored;
+  return SendMessageTimeoutW(window, message, wparam, lparam,
+                             SMTO_ABORTIFHUNG | SMTO_BLOCK, timeout_ms,
+                             result != nullptr ? result : &ignored) != 0;
+}
+
+constexpr DWORD kReplyTimeoutMs = 3000;
+
+}  // namespace
+
+Process::~Process() { Kill(); }
+
+Process::Process(Process&& other) noexcept
+    : process_(other.process_), id_(other.id_) {
+  other.process_ = nullptr;
+  other.id_ = 0;
+}
+
+Process& Process::operator=(Process&& other) noexcept {
+  if (this != &other) {
+    Kill();
+    process_ = other.process_;
+    id_ = other.id_;
+    other.process_ = nullptr;
+    other.id_ = 0;
+  }
+  return *this;
+}
+
+bool Process::Start(const std::wstring& executable,
+                    const std::vector<std::wstring>& arguments,
+                    const std::wstring& working_directory) {
+  Kill();
+  std::wstring command_line = QuoteArgument(executable);
+  for (const std::wstring& argument : arguments) {
+    command_line += L" " + QuoteArgument(argument);
+  }
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info = {};
+  if (!CreateProcessW(
+          executable.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0,
+          nullptr,
+          working_directory.empty() ? nullptr : working_directory.c_str(),
+          &startup, &info)) {
+    return false;
+  }
+  CloseHandle(info.hThread);
+  process_ = info.hProcess;
+  id_ = info.dwProcessId;
+  return true;
+}
+
+bool Process::Running() const {
+  return process_ != nullptr &&
+         WaitForSingleObject(process_, 0) == WAIT_TIMEOUT;
+}
+
+bool Process::WaitForExit(DWORD timeout_ms, DWORD* exit_code) const {
+  if (process_ == nullptr) return true;
+  if (WaitForSingleObject(process_, timeout_ms) != WAIT_OBJECT_0) return false;
+  if (exit_code != nullptr) GetExitCodeProcess(process_, exit_code);
+  return true;
+}
+
+void Process::Kill() {
+  if (process_ == nullptr) return;
+  if (Running()) {
+    TerminateProcess(process_, 1);
+    WaitForSingleObject(process_, 5000);
+  }
+  CloseHandle(process_);
+  process_ = nullptr;
+  id_ = 0;
+}
+
+std::wstring ProgramDirectory() {
+  wchar_t path[MAX_PATH];
+  DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring directory(path, length);
+  return directory.substr(0, directory.find_last_of(L"\\/") + 1);
+}
+
+std::wstring MakeScratchDirectory() {
+  static std::atomic<int> counter{0};
+  wchar_t temporary[MAX_PATH];
+  GetTempPathW(MAX_PATH, temporary);
+  std::wstring directory = std::wstring(temporary) + L"corvantis-e2e-" +
+                           std::to_wstring(GetCurrentProcessId()) + L"-" +
+                           std::to_wstring(++counter);
+  CreateDirectoryW(directory.c_str(), nullptr);
+  return directory + L"\\";
+}
+
+void RemoveScratchDirectory(const std::wstring& directory) {
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((directory + L"*").c_str(), &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        DeleteFileW((directory + found.cFileName).c_str());
+      }
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+  }
+  RemoveDirectoryW(directory.c_str());
+}
+
+std::wstring ReadUtf8File(const std::wstring& path) {
+  HANDLE file =
+      CreateFileW(path.c_str(), GENERIC_READ,
+                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return std::wstring();
+  std::string bytes;
+  char buffer[4096];
+  DWORD got;
+  while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) {
+    bytes.append(buffer, got);
+  }
+  CloseHandle(file);
+  if (bytes.empty()) return std::wstring();
+  int size = MultiByteToWideChar(CP_UTF8, 0, bytes.data(),
+                                 static_cast<int>(bytes.size()), nullptr, 0);
+  std::wstring text(static_cast<size_t>(size), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()),
+                      text.data(), size);
+  return text;
+}
+
+bool WriteUtf8File(const std::wstring& path, const std::wstring& text) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr,
+                            CREATE_ALWAYS, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  std::string bytes = ToUtf8(text);
+  DWORD written = 0;
+  bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()),
+                      &written, nullptr) &&
+            written == bytes.size();
+  CloseHandle(file);
+  return ok;
+}
+
+std::vector<std::wstring> SplitLines(const std::wstring& text) {
+  std::vector<std::wstring> lines;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find(L'\n', start);
+    if (end == std::wstring::npos) end = text.size();
+    lines.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return lines;
+}
+
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeout_ms) {
+  DWORD start = GetTickCount();
+  for (;;) {
+    if (condition()) return true;
+    if (GetTickCount() - start >= timeout_ms) return false;
+    Sleep(10);
+  }
+}
+
+bool Responds(HWND window, DWORD timeout_ms) {
+  return IsWindow(window) && SendWithTimeout(window, WM_NULL, 0, 0, timeout_ms);
+}
+
+std::vector<HWND> TopLevelWindows(DWORD process_id) {
+  struct Search {
+    DWORD process_id;
+    std::vector<HWND> found;
+  } search{process_id, {}};
+  EnumWindows(
+      [](HWND window, LPARAM parameter) -> BOOL {
+        auto* search = reinterpret_cast<Search*>(parameter);
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (search->process_id == 0 || owner == search->process_id) {
+          search->found.push_back(window);
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+HWND WaitForWindow(const wchar_t* class_name, const wchar_t* title,
+                   DWORD timeout_ms) {
+  HWND found = nullptr;
+  // FindWindowW succeeds while the window is still inside WM_CREATE: only a
+  // shown window that answers is ready to be driven.
+  WaitUntil(
+      [&] {
+        found = FindWindowW(class_name, title);
+        return found != nullptr && IsWindowVisible(found) &&
+               Responds(found, 200);
+      },
+      timeout_ms);
+  return found != nullptr && IsWindowVisible(found) ? found : nullptr;
+}
+
+WindowState ReadWindow(HWND window) {
+  WindowState state;
+  state.exists = IsWindow(window) != 0;
+  if (!state.exists) return state;
+  state.visible = IsWindowVisible(window) != 0;
+  state.iconic = IsIconic(window) != 0;
+  GetWindowRect(window, &state.rect);
+  state.style = GetWindowLongPtrW(window, GWL_STYLE);
+  state.ex_style = GetWindowLongPtrW(window, GWL_EXSTYLE);
+  return state;
+}
+
+std::wstring WindowTitle(HWND window) {
+  // InternalGetWindowText never sends WM_GETTEXT, even to a window of this
+  // process.
+  wchar_t buffer[1024];
+  int length = InternalGetWindowText(window, buffer, 1024);
+  return std::wstring(buffer, static_cast<size_t>(length));
+}
+
+std::wstring ClassName(HWND window) {
+  wchar_t buffer[256];
+  int length = GetClassNameW(window, buffer, 256);
+  return std::wstring(buffer, static_cast<size_t>(length));
+}
+
+HWND FindChild(HWND parent, const wchar_t* class_name, const wchar_t* text) {
+  struct Search {
+    const wchar_t* class_name;
+    const wchar_t* text;
+    HWND found;
+  } search{class_name, text, nullptr};
+  EnumChildWindows(
+      parent,
+      [](HWND window, LPARAM parameter) -> BOOL {
+        auto* search = reinterpret_cast<Search*>(parameter);
+        if ((search->class_name == nullptr ||
+             _wcsicmp(ClassName(window).c_str(), search->class_name) == 0) &&
+            (search->text == nullptr || WindowTitle(window) == search->text)) {
+          search->found = window;
+          return FALSE;
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+std::vector<std::wstring> ListBoxTexts(HWND list) {
+  std::vector<std::wstring> texts;
+  DWORD_PTR count = 0;
+  if (!SendWithTimeout(list, LB_GETCOUNT, 0, 0, kReplyTimeoutMs, &count) ||
+      static_cast<LRESULT>(count) == LB_ERR) {
+    return texts;
+  }
+  for (WPARAM i = 0; i < count; ++i) {
+    DWORD_PTR length = 0;
+    SendWithTimeout(list, LB_GETTEXTLEN, i, 0, kReplyTimeoutMs, &length);
+    if (static_cast<LRESULT>(length) == LB_ERR) length = 0;
+    std::wstring text(length + 1, L'\0');
+    DWORD_PTR copied = 0;
+    SendWithTimeout(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text.data()),
+                    kReplyTimeoutMs, &copied);
+    text.resize(static_cast<LRESULT>(copied) == LB_ERR ? 0 : copied);
+    texts.push_back(text);
+  }
+  return texts;
+}
+
+int ListBoxSelection(HWND list) {
+  DWORD_PTR selection = static_cast<DWORD_PTR>(LB_ERR);
+  SendWithTimeout(list, LB_GETCURSEL, 0, 0, kReplyTimeoutMs, &selection);
+  return static_cast<int>(static_cast<LRESULT>(selection));
+}
+
+int FindListBoxEntry(HWND list, const std::wstring& text) {
+  std::vector<std::wstring> texts = ListBoxTexts(list);
+  for (size_t i = 0; i < texts.size(); ++i) {
+    if (texts[i] == text) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+bool SelectListBoxEntry(HWND list, int index) {
+  DWORD_PTR result = 0;
+  if (!SendWithTimeout(list, LB_SETCURSEL, static_cast<WPARAM>(index), 0,
+                       kReplyTimeoutMs, &result) ||
+      static_cast<LRESULT>(result) == LB_ERR) {
+    return false;
+  }
+  // LB_SETCURSEL does not notify; the handler may block, so post it.
+  return PostMessageW(GetParent(list), WM_COMMAND,
+                      MAKEWPARAM(GetDlgCtrlID(list), LBN_SELCHANGE),
+                      reinterpret_cast<LPARAM>(list)) != 0;
+}
+
+void PostKey(HWND window, UINT virtual_key) {
+  UINT scan = MapVirtualKeyW(virtual_key, MAPVK_VK_TO_VSC);
+  PostMessageW(window, WM_KEYDOWN, virtual_key, 1 | (scan << 16));
+  PostMessageW(window, WM_KEYUP, virtual_key,
+               1 | (scan << 16) | (1u << 30) | (1u << 31));
+}
+
+void PostClick(HWND button) {
+  PostMessageW(GetParent(button), WM_COMMAND,
+               MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED),
+               reinterpret_cast<LPARAM>(button));
+}
+
+bool Click(HWND button, DWORD timeout_ms) {
+  return SendWithTimeout(button, BM_CLICK, 0, 0, timeout_ms);
+}
+
+HWND WaitForMessageBox(DWORD process_id, DWORD timeout_ms) {
+  HWND box = nullptr;
+  WaitUntil(
+      [&] {
+        for (HWND window : TopLevelWindows(process_id)) {
+          if (ClassName(window) == L"#32770" && IsWindowVisible(window) &&
+              Responds(window, 200)) {
+            box = window;
+            return true;
+          }
+        }
+        return false;
+      },
+      timeout_ms);
+  return box;
+}
+
+bool AnswerMessageBox(HWND box, int button_id) {
+  HWND button = GetDlgItem(box, button_id);
+  return button != nullptr && Click(button);
+}
+
+std::vector<std::wstring> TooltipTexts(HWND tooltip) {
+  std::vector<std::wstring> texts;
+  DWORD process_id = 0;
+  GetWindowThreadProcessId(tooltip, &process_id);
+  HANDLE process =
+      OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE,
+                  FALSE, process_id);
+  if (process == nullptr) return texts;
+  // The tool record and the text buffer must live in the tooltip's address
+  // space: the control writes through the pointers it is given.
+  constexpr size_t kTextChars = 1024;
+  const size_t size = sizeof(TTTOOLINFOW) + kTextChars * sizeof(wchar_t);
+  auto* remote = static_cast<char*>(VirtualAllocEx(
+      process, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+  if (remote != nullptr) {
+    auto* remote_info = reinterpret_cast<TTTOOLINFOW*>(remote);
+    auto* remote_text =
+        reinterpret_cast<wchar_t*>(remote + sizeof(TTTOOLINFOW));
+    DWORD_PTR count = 0;
+    SendWithTimeout(tooltip, TTM_GETTOOLCOUNT, 0, 0, kReplyTimeoutMs, &count);
+    for (WPARAM i = 0; i < count; ++i) {
+      TTTOOLINFOW info = {};
+      info.cbSize = sizeof info;
+      info.lpszText = remote_text;
+      WriteProcessMemory(process, remote_info, &info, sizeof info, nullptr);
+      DWORD_PTR found = 0;
+      if (!SendWithTimeout(tooltip, TTM_ENUMTOOLSW, i,
+                           reinterpret_cast<LPARAM>(remote_info),
+                           kReplyTimeoutMs, &found) ||
+          found == 0) {
+        continue;
+      }
+      // TTM_ENUMTOOLSW replaced the text pointer with the tool's own.
+      ReadProcessMemory(process, remote_info, &info, sizeof info, nullptr);
+      info.lpszText = remote_text;
+      WriteProcessMemory(process, remote_info, &info, sizeof info, nullptr);
+      wchar_t empty = L'\0';
+      WriteProcessMemory(process, remote_text, &empty, sizeof empty, nullptr);
+      SendWithTimeout(tooltip, TTM_GETTEXTW, kTextChars,
+                      reinterpret_cast<LPARAM>(remote_info), kReplyTimeoutMs);
+      std::wstring text(kTextChars, L'\0');
+      ReadProcessMemory(process, remote_text, text.data(),
+                        kTextChars * sizeof(wchar_t), nullptr);
+      text.resize(wcsnlen(text.c_str(), kTextChars - 1));
+      texts.push_back(text);
+    }
+    VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+  }
+  CloseHandle(process);
+  return texts;
+}
+
+double Measure(const std::function<void()>& f) {
+  auto start = std::chrono::steady_clock::now();
+  f();
+  return std::chrono::duration<double, std::milli>(
+             std::chrono::steady_clock::now() - start)
+      .count();
+}
+
+}  // namespace corvantis::e2e

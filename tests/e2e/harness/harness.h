@@ -1,0 +1,109 @@
+// Drives real windows of other processes from a Windows test program: starts
+// programs, waits for their windows, reads and operates their controls. Every
+// wait is bounded; nothing here sends a message without a timeout to a
+// window whose thread might not answer.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace corvantis::e2e {
+
+// A started program; killed when this object goes if it still runs.
+class Process {
+ public:
+  Process() = default;
+  ~Process();
+  Process(Process&& other) noexcept;
+  Process& operator=(Process&& other) noexcept;
+  Process(const Process&) = delete;
+  Process& operator=(const Process&) = delete;
+
+  // Empty working_directory: the test program's own.
+  bool Start(const std::wstring& executable,
+             const std::vector<std::wstring>& arguments,
+             const std::wstring& working_directory = std::wstring());
+  bool Running() const;
+  // False if it still runs after timeout_ms.
+  bool WaitForExit(DWORD timeout_ms, DWORD* exit_code = nullptr) const;
+  void Kill();
+  DWORD id() const { return id_; }
+
+ private:
+  HANDLE process_ = nullptr;
+  DWORD id_ = 0;
+};
+
+// The directory of the running test program, with a trailing backslash.
+std::wstring ProgramDirectory();
+// A new, empty directory under the temporary folder.
+std::wstring MakeScratchDirectory();
+// Removes a directory made by MakeScratchDirectory and its files.
+void RemoveScratchDirectory(const std::wstring& directory);
+// Whole file as UTF-8 converted to UTF-16; empty if it cannot be read.
+std::wstring ReadUtf8File(const std::wstring& path);
+bool WriteUtf8File(const std::wstring& path, const std::wstring& text);
+std::vector<std::wstring> SplitLines(const std::wstring& text);
+
+// Polls condition every 10 ms; true once it holds, false after timeout_ms.
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeout_ms);
+// A WM_NULL round trip within timeout_ms. False for a window that is gone,
+// whose thread does not pump, or that the system already marks hung.
+bool Responds(HWND window, DWORD timeout_ms = 1000);
+// Waits for a visible top-level window whose class and title equal the given
+// ones (null matches any) and that answers a WM_NULL round trip. Null after
+// timeout_ms.
+HWND WaitForWindow(const wchar_t* class_name, const wchar_t* title,
+                   DWORD timeout_ms);
+// Top-level windows, those of one process if process_id is not 0.
+std::vector<HWND> TopLevelWindows(DWORD process_id = 0);
+
+struct WindowState {
+  bool exists = false;
+  bool visible = false;
+  bool iconic = false;
+  RECT rect = {};
+  LONG_PTR style = 0;
+  LONG_PTR ex_style = 0;
+};
+// Reads without sending the window any message.
+WindowState ReadWindow(HWND window);
+// Title and class name, read without sending the window any message.
+std::wstring WindowTitle(HWND window);
+std::wstring ClassName(HWND window);
+// The first child (at any depth) of the class whose text equals text (null
+// matches any).
+HWND FindChild(HWND parent, const wchar_t* class_name, const wchar_t* text);
+
+// A list box's entries, read through the W messages.
+std::vector<std::wstring> ListBoxTexts(HWND list);
+int ListBoxSelection(HWND list);
+// Index of the entry whose text equals text, -1 if none.
+int FindListBoxEntry(HWND list, const std::wstring& text);
+// Selects an entry and tells the parent, as a user's click does.
+bool SelectListBoxEntry(HWND list, int index);
+// Posts a key press (down and up) to a window's queue.
+void PostKey(HWND window, UINT virtual_key);
+
+// Posts WM_COMMAND(BN_CLICKED) to the parent: returns at once, whatever the
+// handler does.
+void PostClick(HWND button);
+// BM_CLICK: returns when the handler has run, false after timeout_ms.
+bool Click(HWND button, DWORD timeout_ms = 3000);
+
+// A visible message box (#32770) of the process, null after timeout_ms.
+HWND WaitForMessageBox(DWORD process_id, DWORD timeout_ms);
+// Presses the message box's button (IDYES, IDNO, IDOK...).
+bool AnswerMessageBox(HWND box, int button_id);
+
+// The texts of a tooltip window's tools, read through memory allocated in
+// the tooltip's process. Same bitness as this program only.
+std::vector<std::wstring> TooltipTexts(HWND tooltip);
+
+// Milliseconds that f takes.
+double Measure(const std::function<void()>& f);
+
+}  // namespace corvantis::e2e

@@ -1,0 +1,111 @@
+#include "harness/sim_client.h"
+
+namespace corvantis::e2e {
+namespace {
+
+constexpr DWORD kStartTimeoutMs = 10000;
+
+std::vector<std::wstring> Fields(const std::wstring& line) {
+  std::vector<std::wstring> fields;
+  size_t start = 0;
+  for (;;) {
+    size_t end = line.find(L'\t', start);
+    fields.push_back(line.substr(start, end - start));
+    if (end == std::wstring::npos) return fields;
+    start = end + 1;
+  }
+}
+
+}  // namespace
+
+SimClient::SimClient(const std::vector<SimWindow>& windows)
+    : SimClient(windows, Options()) {}
+
+SimClient::SimClient(const std::vector<SimWindow>& windows, Options options)
+    : directory_(MakeScratchDirectory()),
+      handles_path_(directory_ + L"handles.txt"),
+      log_path_(directory_ + L"close.log") {
+  std::wstring description;
+  for (const SimWindow& window : windows) {
+    description += window.class_name + L"\t" + window.title + L"\t" +
+                   std::to_wstring(window.width) + L"\t" +
+                   std::to_wstring(window.height) + L"\t" +
+                   (window.visible ? L"visible" : L"hidden") + L"\t" +
+                   window.behaviour + L"\n";
+  }
+  std::wstring description_path = directory_ + L"windows.txt";
+  if (!WriteUtf8File(description_path, description)) return;
+  static int instances = 0;
+  std::wstring event_name = L"corvantis-e2e-hang-" +
+                            std::to_wstring(GetCurrentProcessId()) + L"-" +
+                            std::to_wstring(++instances);
+  hang_event_ =
+      CreateEventW(nullptr, TRUE, options.hang_from_start, event_name.c_str());
+  std::vector<std::wstring> arguments = {
+      L"--windows", description_path, L"--log",        log_path_,
+      L"--handles", handles_path_,    L"--hang-event", event_name};
+  if (options.churn_ms > 0) {
+    arguments.push_back(L"--churn");
+    arguments.push_back(std::to_wstring(options.churn_ms));
+  }
+  if (!process_.Start(ProgramDirectory() + L"simclient.exe", arguments)) {
+    return;
+  }
+  // The client writes its handles once every window has been shown.
+  started_ = WaitUntil(
+                 [&] {
+                   return GetFileAttributesW(handles_path_.c_str()) !=
+                              INVALID_FILE_ATTRIBUTES ||
+                          !process_.Running();
+                 },
+                 kStartTimeoutMs) &&
+             process_.Running();
+}
+
+SimClient::~SimClient() {
+  process_.Kill();
+  if (hang_event_ != nullptr) CloseHandle(hang_event_);
+  RemoveScratchDirectory(directory_);
+}
+
+std::vector<SimWindowHandle> SimClient::Windows() const {
+  std::vector<SimWindowHandle> windows;
+  for (const std::wstring& line : SplitLines(ReadUtf8File(handles_path_))) {
+    std::vector<std::wstring> fields = Fields(line);
+    if (fields.size() != 3) continue;
+    auto handle = static_cast<INT32>(_wtoi(fields[0].c_str()));
+    windows.push_back({reinterpret_cast<HWND>(static_cast<INT_PTR>(handle)),
+                       fields[1], fields[2]});
+  }
+  return windows;
+}
+
+std::vector<HWND> SimClient::HandlesOf(const std::wstring& title) const {
+  std::vector<HWND> handles;
+  for (const SimWindowHandle& window : Windows()) {
+    if (window.title == title) handles.push_back(window.window);
+  }
+  return handles;
+}
+
+HWND SimClient::HandleOf(const std::wstring& title) const {
+  std::vector<HWND> handles = HandlesOf(title);
+  return handles.size() == 1 ? handles[0] : nullptr;
+}
+
+std::vector<std::wstring> SimClient::ClosedTitles() const {
+  std::vector<std::wstring> titles;
+  for (const std::wstring& line : SplitLines(ReadUtf8File(log_path_))) {
+    std::vector<std::wstring> fields = Fields(line);
+    if (fields.size() == 3 && fields[0] == L"close") {
+      titles.push_back(fields[2]);
+    }
+  }
+  return titles;
+}
+
+void SimClient::Hang() { SetEvent(hang_event_); }
+
+void SimClient::Resume() { ResetEvent(hang_event_); }
+
+}  // namespace corvantis::e2e

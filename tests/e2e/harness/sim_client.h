@@ -1,0 +1,73 @@
+// A running simclient.exe (built beside the test programs) with the windows
+// a test describes, and what it has recorded.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "harness/harness.h"
+
+namespace corvantis::e2e {
+
+struct SimWindow {
+  std::wstring class_name;
+  std::wstring title;
+  int width = 640;
+  int height = 480;
+  bool visible = true;
+  // "normal", "hung" (stops pumping while the client hangs) or "confirm"
+  // (closes only when its Yes/No box is answered Yes).
+  std::wstring behaviour = L"normal";
+};
+
+struct SimWindowHandle {
+  HWND window = nullptr;
+  std::wstring class_name;
+  std::wstring title;
+};
+
+class SimClient {
+ public:
+  struct Options {
+    // Recreate the windows that are not "hung" every churn_ms milliseconds.
+    int churn_ms = 0;
+    // The "hung" windows stop pumping as soon as they are shown.
+    bool hang_from_start = false;
+  };
+
+  // Starts the client and waits until all its windows are shown; check
+  // started() before use.
+  explicit SimClient(const std::vector<SimWindow>& windows);
+  SimClient(const std::vector<SimWindow>& windows, Options options);
+  ~SimClient();
+  SimClient(const SimClient&) = delete;
+  SimClient& operator=(const SimClient&) = delete;
+
+  bool started() const { return started_; }
+  Process& process() { return process_; }
+
+  // The client's open windows as it last reported them.
+  std::vector<SimWindowHandle> Windows() const;
+  // Every open window with this title.
+  std::vector<HWND> HandlesOf(const std::wstring& title) const;
+  // The only open window with this title; null if none or several.
+  HWND HandleOf(const std::wstring& title) const;
+  // Titles of the windows in the order their WM_CLOSE arrived.
+  std::vector<std::wstring> ClosedTitles() const;
+
+  // The "hung" windows stop pumping messages until Resume.
+  void Hang();
+  void Resume();
+
+ private:
+  std::wstring directory_;
+  std::wstring handles_path_;
+  std::wstring log_path_;
+  HANDLE hang_event_ = nullptr;
+  Process process_;
+  bool started_ = false;
+};
+
+}  // namespace corvantis::e2e
