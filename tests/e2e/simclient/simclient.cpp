@@ -19,8 +19,9 @@
 //   destroyed and created again, under a new handle.
 // Handles are written as signed 32-bit decimals. The program exits with 0
 // once every window has been closed.
-#include <shellapi.h>
 #include <windows.h>
+// After windows.h, whose types it uses.
+#include <shellapi.h>
 
 #include <cwchar>
 #include <memory>
