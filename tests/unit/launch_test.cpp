@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -11,6 +14,10 @@
 #include "companions/unscramble.h"
 #include "fake_controls.h"
 #include "fake_desktop.h"
+
+#ifdef _WIN32
+#include "platform/companion_services_win32.h"
+#endif
 
 namespace corvantis {
 namespace {
@@ -113,6 +120,35 @@ TEST(DownloadPageTest, HandsTheAddressToTheCommandInterpreterMinimized) {
             std::vector<std::string>{
                 "Shell cmd /c start http://download.ostrel.net/tamo.asp 2"});
 }
+
+#ifdef _WIN32
+TEST(Win32FileLookupTest, OnlyVisibleOrdinaryFilesAreNormal) {
+  namespace fs = std::filesystem;
+  const fs::path folder = fs::temp_directory_path() / "corvantis_lookup_test";
+  fs::remove_all(folder);
+  fs::create_directories(folder / "folder.exe");
+  std::ofstream(folder / "plain.exe") << "MZ";
+  std::ofstream(folder / "hidden.exe") << "MZ";
+  const std::string hide =
+      "attrib +h \"" + (folder / "hidden.exe").string() + "\"";
+  ASSERT_EQ(std::system(hide.c_str()), 0);
+
+  Win32FileLookup files;
+  EXPECT_TRUE(files.IsNormalFile((folder / "plain.exe").u16string()));
+  EXPECT_FALSE(files.IsNormalFile((folder / "hidden.exe").u16string()));
+  EXPECT_FALSE(files.IsNormalFile((folder / "folder.exe").u16string()));
+  EXPECT_FALSE(files.IsNormalFile((folder / "missing.exe").u16string()));
+  fs::remove_all(folder);
+}
+
+TEST(Win32FileLookupTest, ProgramDirectoryHoldsThisProgram) {
+  Win32FileLookup files;
+  const Text directory = files.ProgramDirectory();
+  ASSERT_FALSE(directory.empty());
+  EXPECT_NE(directory.back(), u'\\');
+  EXPECT_TRUE(files.IsNormalFile(directory + u"\\corvantis_unit_tests.exe"));
+}
+#endif
 
 }  // namespace
 }  // namespace corvantis
