@@ -223,6 +223,9 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_PAINT:
       OnPaint();
       return 0;
+    case WM_WINDOWPOSCHANGED:
+      OnWindowPosChanged(*reinterpret_cast<const WINDOWPOS*>(lparam));
+      break;
     case WM_CTLCOLORSTATIC:
       return OnColorStatic(reinterpret_cast<HDC>(wparam));
     case WM_COMMAND:
@@ -326,6 +329,16 @@ void Form1::OnPaint() const {
   }
   SelectObject(dc, old_pen);
   EndPaint(window_.Get(), &paint);
+}
+
+void Form1::OnWindowPosChanged(const WINDOWPOS& position) const {
+  // Nothing owns the tooltip, so raising the panel (each stay-on-top tick
+  // does) would cover a tip that is showing: raise the tip along with it.
+  if (position.flags & SWP_NOZORDER || !IsWindowVisible(tooltip_.Get())) {
+    return;
+  }
+  SetWindowPos(tooltip_.Get(), HWND_TOPMOST, 0, 0, 0, 0,
+               SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 LRESULT Form1::OnColorStatic(HDC dc) const {

@@ -82,6 +82,7 @@ class Form1 {
   bool OnActivate(WPARAM wparam);
   void OnEraseBackground(HDC dc) const;
   void OnPaint() const;
+  void OnWindowPosChanged(const WINDOWPOS& position) const;
   LRESULT OnColorStatic(HDC dc) const;
   void OnEvent(UINT message, UINT_PTR source, UINT code);
   void OnQueryEndSession();
