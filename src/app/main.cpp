@@ -27,6 +27,25 @@ void RestrictDllSearch() {
   SetDllDirectoryW(L"");
 }
 
+// comctl32 is not one of the KnownDLLs, so it stays off the import table
+// and is loaded only once the search is restricted. The manifest's
+// dependency makes this version 6 from the side-by-side store. Without it
+// the panel still works, only without its tooltip.
+void InitCommonControlsFromSystem() {
+  const HMODULE comctl32 =
+      LoadLibraryExW(L"comctl32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  if (!comctl32) return;
+  using InitCommonControlsExFunction =
+      BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+  const auto init_common_controls_ex =
+      reinterpret_cast<InitCommonControlsExFunction>(reinterpret_cast<void*>(
+          GetProcAddress(comctl32, "InitCommonControlsEx")));
+  if (!init_common_controls_ex) return;
+  const INITCOMMONCONTROLSEX classes = {sizeof(classes),
+                                        ICC_STANDARD_CLASSES | ICC_TAB_CLASSES};
+  init_common_controls_ex(&classes);
+}
+
 int RunMessageLoop(const corvantis::Form1& form) {
   MSG message;
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {
@@ -48,9 +67,7 @@ int RunMessageLoop(const corvantis::Form1& form) {
 // pixel layout whole and legible.
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
   RestrictDllSearch();
-  const INITCOMMONCONTROLSEX common_controls = {
-      sizeof(common_controls), ICC_STANDARD_CLASSES | ICC_TAB_CLASSES};
-  InitCommonControlsEx(&common_controls);
+  InitCommonControlsFromSystem();
 
   corvantis::Win32WindowSystem windows;
   corvantis::Win32FileLookup files;
