@@ -45,6 +45,7 @@ Text Win32ListBox::List(std::int16_t index) const {
 }
 
 std::int16_t Win32ListBox::ListIndex() const {
+  // An entry beyond the 16-bit range counts as no selection.
   const LRESULT index = SendMessageW(list_, LB_GETCURSEL, 0, 0);
   return index >= 0 && index <= kMaxListCount ? static_cast<std::int16_t>(index)
                                               : std::int16_t{-1};

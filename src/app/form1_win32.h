@@ -56,8 +56,9 @@ class Form1 {
   WindowHandle Handle() const;
 
  private:
-  // What exists only while the window does: the controls as the panel
-  // logic sees them, and the panel logic itself.
+  // The controls as the panel logic sees them, and the panel logic itself,
+  // made once the child windows exist. They outlive the window: it can be
+  // destroyed while a handler waits in a modal box.
   struct Live {
     Live(HWND form, CompanionServices services);
     Win32ListBox 大厅名称;
