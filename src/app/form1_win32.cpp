@@ -7,6 +7,7 @@
 #include <iterator>
 
 #include "app/resources_win32.h"
+#include "platform/win32_handles.h"
 
 namespace corvantis {
 namespace {
@@ -128,10 +129,6 @@ KindStyle StyleOf(Kind kind) {
       return {WC_BUTTONW, BS_AUTOCHECKBOX | WS_TABSTOP, 0};
   }
   return {};
-}
-
-WindowHandle FromHwnd(HWND window) {
-  return static_cast<WindowHandle>(reinterpret_cast<INT_PTR>(window));
 }
 
 }  // namespace

@@ -3,7 +3,12 @@
 // After windows.h, whose types it uses.
 #include <commctrl.h>
 
+#include <csignal>
+#include <cstdlib>
+#include <exception>
+
 #include "app/form1_win32.h"
+#include "control/window_control.h"
 #include "platform/companion_services_win32.h"
 #include "platform/win32_window_system.h"
 
@@ -46,6 +51,34 @@ void InitCommonControlsFromSystem() {
   init_common_controls_ex(&classes);
 }
 
+// However the process fails, every window this panel hid is shown before
+// it ends. The marks on the windows say which; the panel's own state may
+// be what failed, so it is not used.
+void ShowHiddenWindowsOnce() {
+  static volatile LONG done = 0;
+  if (InterlockedExchange(&done, 1) != 0) return;
+  corvantis::Win32WindowSystem windows;
+  corvantis::ShowWindowsHiddenByThisPanel(windows);
+}
+
+LONG WINAPI OnUnhandledException(EXCEPTION_POINTERS*) {
+  ShowHiddenWindowsOnce();
+  return EXCEPTION_CONTINUE_SEARCH;
+}
+
+void OnTerminate() {
+  ShowHiddenWindowsOnce();
+  std::abort();
+}
+
+void OnAbortSignal(int) { ShowHiddenWindowsOnce(); }
+
+void ShowHiddenWindowsOnCrash() {
+  SetUnhandledExceptionFilter(OnUnhandledException);
+  std::set_terminate(OnTerminate);
+  std::signal(SIGABRT, OnAbortSignal);
+}
+
 int RunMessageLoop(const corvantis::Form1& form) {
   MSG message;
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {
@@ -67,6 +100,7 @@ int RunMessageLoop(const corvantis::Form1& form) {
 // pixel layout whole and legible.
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
   RestrictDllSearch();
+  ShowHiddenWindowsOnCrash();
   InitCommonControlsFromSystem();
 
   corvantis::Win32WindowSystem windows;

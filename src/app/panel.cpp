@@ -27,8 +27,6 @@ void Panel::Form_Load() {
   LaunchCompanion(services_, window_, kUpdater);
 }
 
-void Panel::Form_Crash() { ShowWindowsHiddenByThisPanel(services_.windows); }
-
 void Panel::Form_Unload() {
   if (unloaded_) return;
   unloaded_ = true;

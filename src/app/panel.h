@@ -58,9 +58,6 @@ class Panel {
   // Shows every tracked window and stops both timers; runs once however the
   // panel ends, including when the user's session is ending.
   void Form_Unload();
-  // The process is failing: shows every window this panel hid, trusting
-  // only the marks on the windows, not the panel's own state.
-  void Form_Crash();
   // The session end that ran Form_Unload was called off: the panel goes on.
   void ResumeAfterCancelledEnd();
   void 大厅名称_Click();

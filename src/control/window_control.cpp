@@ -139,7 +139,10 @@ void SelectTrackedWindow(WindowSystem& windows, const TrackedWindows& lists,
   WindowReach reach(windows);
   Hide(reach, lists);
   const WindowHandle selected = HandleAt(handles, names.ListIndex());
-  if (selected != 0) reach.Show(selected, ShowCommand::ShowNormal);
+  // A game hidden for the first time was moved while minimised, which
+  // leaves the place it is restored to as it was; placing it after the show
+  // puts it at the origin like every other window the panel touches.
+  if (selected != 0) ShowAndPlace(reach, selected);
 }
 
 void CloseAllTrackedWindows(WindowSystem& windows,

@@ -15,9 +15,9 @@ constexpr std::int32_t kPlacedHeight = 600;
 void HideTrackedWindows(WindowSystem& windows, const TrackedWindows& lists);
 // Restores every tracked window, lobbies first.
 void ShowTrackedWindows(WindowSystem& windows, const TrackedWindows& lists);
-// Hides every tracked window, then shows the one selected in names, whose
-// handle is the entry of the same index in handles. Nothing happens when
-// names has no selection.
+// Hides every tracked window, then shows and places the one selected in
+// names, whose handle is the entry of the same index in handles. Nothing
+// happens when names has no selection.
 void SelectTrackedWindow(WindowSystem& windows, const TrackedWindows& lists,
                          const ListControl& names, const ListControl& handles);
 // Shows again, at the origin, every window that a panel process now ended

@@ -5,20 +5,11 @@
 #include <vector>
 
 #include "companions/code_page.h"
+#include "platform/win32_handles.h"
 #include "platform/win32_window_system.h"
 
 namespace corvantis {
 namespace {
-
-// Window handles are 32-bit values even in a 64-bit process, so the
-// truncation loses nothing and the sign extension restores the handle.
-HWND ToHwnd(WindowHandle window) {
-  return reinterpret_cast<HWND>(static_cast<INT_PTR>(window));
-}
-
-WindowHandle FromHwnd(HWND window) {
-  return static_cast<WindowHandle>(reinterpret_cast<INT_PTR>(window));
-}
 
 // How long a window's thread gets to answer before it counts as hung.
 constexpr UINT kRespondTimeoutMs = 200;

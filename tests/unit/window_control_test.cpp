@@ -92,9 +92,26 @@ TEST_F(WindowControlTest, SelectingShowsExactlyTheSelectedWindow) {
   game_names.Select(0);
   SelectTrackedWindow(desktop, lists, game_names, game_handles);
   EXPECT_EQ(Visible(), std::vector<WindowHandle>{game});
-  EXPECT_EQ(desktop.calls.back(), "ShowWindow " + std::to_string(game) + " 1");
+  const std::string g = std::to_string(game);
+  EXPECT_EQ(
+      std::vector<std::string>(desktop.calls.end() - 2, desktop.calls.end()),
+      (std::vector<std::string>{"ShowWindow " + g + " 1",
+                                "MoveWindow " + g + " 0 0 800 600 -1"}));
   // The other list keeps its selection.
   EXPECT_EQ(lobby_names.ListIndex(), 1);
+}
+
+TEST_F(WindowControlTest, GameSelectedAfterItsFirstHideComesToTheOrigin) {
+  const WindowHandle game = Track(u"斗地主");  // at 100,50, 1024 wide
+  HideTrackedWindows(desktop, lists);
+  game_names.Select(0);
+  SelectTrackedWindow(desktop, lists, game_names, game_handles);
+  const WindowRect rect = desktop.GetWindowRect(game);
+  EXPECT_TRUE(desktop.IsWindowVisible(game));
+  EXPECT_EQ(rect.left, 0);
+  EXPECT_EQ(rect.top, 0);
+  EXPECT_EQ(rect.right, 800);
+  EXPECT_EQ(rect.bottom, 600);
 }
 
 TEST_F(WindowControlTest, ClickWithNoSelectionChangesNothing) {
