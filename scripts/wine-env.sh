@@ -12,6 +12,8 @@
 #   WINE_ENV_NO_TRAP=1       do not install the EXIT/INT/TERM teardown trap
 #   WINE_RUN_TIMEOUT=SECS    wine_run kills a program still running after it
 #   WINE_ENV_VERBOSE=1       print set-up timings to stderr
+#   WINE_ENV_LOCPATH=DIR     keep the compiled locale there instead (it
+#                            takes seconds to build and never changes)
 # Exports: WINEPREFIX, WINEDEBUG, WINEDLLOVERRIDES, LOCPATH, LC_ALL, DISPLAY,
 # WINE64, WINESERVER, CORVANTIS_BROWSER_LOG (file that receives every URL
 # Wine would open in a browser, one line per call), WINE_ENV_STATE.
@@ -46,7 +48,7 @@ _wine_env_start_xvfb() {
 }
 
 _wine_env_make_locale() {
-  export LOCPATH="$WINE_ENV_STATE/locale"
+  export LOCPATH="${WINE_ENV_LOCPATH:-$WINE_ENV_STATE/locale}"
   if [ ! -f "$LOCPATH/zh_CN.UTF-8/LC_CTYPE" ]; then
     mkdir -p "$LOCPATH"
     localedef -i zh_CN -f UTF-8 "$LOCPATH/zh_CN.UTF-8" 2>/dev/null ||

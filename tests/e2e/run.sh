@@ -32,6 +32,7 @@ fi
 mkdir -p "$build/tests/e2e"
 
 started=$(date +%s%3N)
+export WINE_ENV_LOCPATH="${WINE_ENV_LOCPATH:-$build/wine-locale}"
 if ! wine_env_up "${CORVANTIS_WINE_STATE:-}"; then
   echo "e2e: Wine set-up failed"
   exit 1

@@ -320,14 +320,6 @@ int ListBoxSelection(HWND list) {
   return static_cast<int>(static_cast<LRESULT>(selection));
 }
 
-int FindListBoxEntry(HWND list, const std::wstring& text) {
-  std::vector<std::wstring> texts = ListBoxTexts(list);
-  for (size_t i = 0; i < texts.size(); ++i) {
-    if (texts[i] == text) return static_cast<int>(i);
-  }
-  return -1;
-}
-
 bool SelectListBoxEntry(HWND list, int index) {
   DWORD_PTR result = 0;
   if (!SendWithTimeout(list, LB_SETCURSEL, static_cast<WPARAM>(index), 0,

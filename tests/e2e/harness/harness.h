@@ -81,8 +81,6 @@ HWND FindChild(HWND parent, const wchar_t* class_name, const wchar_t* text);
 // A list box's entries, read through the W messages.
 std::vector<std::wstring> ListBoxTexts(HWND list);
 int ListBoxSelection(HWND list);
-// Index of the entry whose text equals text, -1 if none.
-int FindListBoxEntry(HWND list, const std::wstring& text);
 // Selects an entry and tells the parent, as a user's click does.
 bool SelectListBoxEntry(HWND list, int index);
 // Posts a key press (down and up) to a window's queue.
