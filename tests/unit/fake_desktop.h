@@ -104,6 +104,12 @@ class FakeDesktop final : public WindowSystem {
   WindowHandle next_handle_ = 0x10010;
 };
 
+// True when rect is the panel's standard place: 0, 0, 800 x 600.
+inline bool AtOrigin800x600(const WindowRect& rect) {
+  return rect.left == 0 && rect.top == 0 && rect.right == 800 &&
+         rect.bottom == 600;
+}
+
 // Utf-8 spelling of a text, for readable test failures.
 std::string Utf8(const Text& text);
 

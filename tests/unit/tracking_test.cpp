@@ -9,6 +9,7 @@
 namespace corvantis {
 namespace {
 
+using testing::AtOrigin800x600;
 using testing::FakeDesktop;
 using testing::FakeWindow;
 using testing::Utf8;
@@ -158,17 +159,13 @@ TEST_F(RefreshTest, LeavesEveryTrackedWindowHiddenAtTheOrigin) {
   const FakeWindow& hidden_lobby = desktop.Window(lobby);
   EXPECT_FALSE(hidden_lobby.visible);
   EXPECT_FALSE(hidden_lobby.minimized);
-  EXPECT_EQ(hidden_lobby.rect.left, 0);
-  EXPECT_EQ(hidden_lobby.rect.top, 0);
-  EXPECT_EQ(hidden_lobby.rect.right, 800);
-  EXPECT_EQ(hidden_lobby.rect.bottom, 600);
+  EXPECT_TRUE(AtOrigin800x600(hidden_lobby.rect));
   // A game is minimised before it is hidden, so the move reaches its parked
   // place; it comes to the origin when the next walk restores and moves it.
   EXPECT_FALSE(desktop.Window(game).visible);
   EXPECT_TRUE(desktop.Window(game).minimized);
   ShowTrackedWindows(desktop, lists);
-  EXPECT_EQ(desktop.GetWindowRect(game).left, 0);
-  EXPECT_EQ(desktop.GetWindowRect(game).right, 800);
+  EXPECT_TRUE(AtOrigin800x600(desktop.GetWindowRect(game)));
   EXPECT_TRUE(desktop.Window(other).visible);
   EXPECT_EQ(desktop.Window(other).rect.left, 100);
 }
@@ -206,8 +203,7 @@ TEST_F(RefreshTest, MinimisedTrackedWindowComesBackRestoredAndIsRecorded) {
   Refresh();
   EXPECT_EQ(Entries(game_names), (std::vector<std::string>{"1-斗地主"}));
   desktop.ShowWindow(game, ShowCommand::ShowNormal);
-  EXPECT_EQ(desktop.GetWindowRect(game).right, 800);
-  EXPECT_EQ(desktop.GetWindowRect(game).left, 0);
+  EXPECT_TRUE(AtOrigin800x600(desktop.GetWindowRect(game)));
 }
 
 TEST_F(RefreshTest, WindowsClosedSinceTheLastRefreshHarmNothing) {

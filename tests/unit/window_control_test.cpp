@@ -9,6 +9,7 @@
 namespace corvantis {
 namespace {
 
+using testing::AtOrigin800x600;
 using testing::FakeDesktop;
 using testing::FakeWindow;
 
@@ -75,10 +76,7 @@ TEST_F(WindowControlTest, HiddenGameComesBackRestoredAtTheOrigin) {
   const WindowRect rect = desktop.GetWindowRect(game);
   EXPECT_TRUE(desktop.IsWindowVisible(game));
   EXPECT_FALSE(desktop.Window(game).minimized);
-  EXPECT_EQ(rect.left, 0);
-  EXPECT_EQ(rect.top, 0);
-  EXPECT_EQ(rect.right, 800);
-  EXPECT_EQ(rect.bottom, 600);
+  EXPECT_TRUE(AtOrigin800x600(rect));
 }
 
 TEST_F(WindowControlTest, SelectingShowsExactlyTheSelectedWindow) {
@@ -108,10 +106,7 @@ TEST_F(WindowControlTest, GameSelectedAfterItsFirstHideComesToTheOrigin) {
   SelectTrackedWindow(desktop, lists, game_names, game_handles);
   const WindowRect rect = desktop.GetWindowRect(game);
   EXPECT_TRUE(desktop.IsWindowVisible(game));
-  EXPECT_EQ(rect.left, 0);
-  EXPECT_EQ(rect.top, 0);
-  EXPECT_EQ(rect.right, 800);
-  EXPECT_EQ(rect.bottom, 600);
+  EXPECT_TRUE(AtOrigin800x600(rect));
 }
 
 TEST_F(WindowControlTest, ClickWithNoSelectionChangesNothing) {
@@ -187,8 +182,7 @@ TEST_F(WindowControlTest, HungWindowCatchesUpWhenItsThreadRunsAgain) {
   // The queued calls apply in order: hidden, then shown at the origin.
   EXPECT_TRUE(desktop.Window(hung).visible);
   EXPECT_FALSE(desktop.Window(hung).minimized);
-  EXPECT_EQ(desktop.Window(hung).rect.left, 0);
-  EXPECT_EQ(desktop.Window(hung).rect.right, 800);
+  EXPECT_TRUE(AtOrigin800x600(desktop.Window(hung).rect));
 }
 
 TEST_F(WindowControlTest, HungWindowIsAskedToCloseWithoutWaiting) {
@@ -239,9 +233,7 @@ TEST_F(WindowControlTest, WindowsOfAnEndedPanelComeBackOthersAreLeftAlone) {
   const FakeWindow& restored = desktop.Window(orphan);
   EXPECT_TRUE(restored.visible);
   EXPECT_FALSE(restored.minimized);
-  EXPECT_EQ(restored.rect.left, 0);
-  EXPECT_EQ(restored.rect.right, 800);
-  EXPECT_EQ(restored.rect.bottom, 600);
+  EXPECT_TRUE(AtOrigin800x600(restored.rect));
   EXPECT_EQ(restored.hidden_by, 0);
   EXPECT_FALSE(desktop.Window(other_panels).visible);
   EXPECT_EQ(desktop.Window(other_panels).hidden_by, 8);
