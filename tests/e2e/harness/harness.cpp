@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 
@@ -422,6 +423,153 @@ std::vector<std::wstring> TooltipTexts(HWND tooltip) {
   }
   CloseHandle(process);
   return texts;
+}
+
+std::wstring ReadText(HWND window) {
+  DWORD_PTR length = 0;
+  if (!SendWithTimeout(window, WM_GETTEXTLENGTH, 0, 0, kReplyTimeoutMs,
+                       &length)) {
+    return std::wstring();
+  }
+  std::wstring text(length + 1, L'\0');
+  DWORD_PTR copied = 0;
+  SendWithTimeout(window, WM_GETTEXT, text.size(),
+                  reinterpret_cast<LPARAM>(text.data()), kReplyTimeoutMs,
+                  &copied);
+  text.resize(std::min<size_t>(copied, length));
+  return text;
+}
+
+bool WriteText(HWND window, const std::wstring& text) {
+  DWORD_PTR result = 0;
+  return SendWithTimeout(window, WM_SETTEXT, 0,
+                         reinterpret_cast<LPARAM>(text.c_str()),
+                         kReplyTimeoutMs, &result) &&
+         result != 0;
+}
+
+std::vector<std::wstring> ChildTexts(HWND parent, const wchar_t* class_name) {
+  struct Search {
+    const wchar_t* class_name;
+    std::vector<std::wstring> texts;
+  } search{class_name, {}};
+  EnumChildWindows(
+      parent,
+      [](HWND window, LPARAM parameter) -> BOOL {
+        auto* search = reinterpret_cast<Search*>(parameter);
+        if (_wcsicmp(ClassName(window).c_str(), search->class_name) == 0) {
+          search->texts.push_back(WindowTitle(window));
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.texts;
+}
+
+bool IsAbove(HWND upper, HWND lower) {
+  for (HWND window = GetTopWindow(nullptr); window != nullptr;
+       window = GetWindow(window, GW_HWNDNEXT)) {
+    if (window == upper) return true;
+    if (window == lower) return false;
+  }
+  return false;
+}
+
+HWND FocusOf(HWND window) {
+  GUITHREADINFO info = {};
+  info.cbSize = sizeof info;
+  if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info)) {
+    return nullptr;
+  }
+  return info.hwndFocus;
+}
+
+bool PressKeys(HWND window, const std::vector<WORD>& virtual_keys) {
+  // Under Wine, windows of other processes that were just shown or hidden
+  // can take the foreground back a few hundred milliseconds later: the keys
+  // go out once the window has kept it for a while.
+  constexpr DWORD kSettledMs = 300;
+  DWORD since = GetTickCount();
+  if (!WaitUntil(
+          [&] {
+            if (GetForegroundWindow() != window) {
+              SetForegroundWindow(window);
+              since = GetTickCount();
+              return false;
+            }
+            return GetTickCount() - since >= kSettledMs;
+          },
+          kReplyTimeoutMs)) {
+    return false;
+  }
+  std::vector<INPUT> inputs;
+  auto key = [&](WORD virtual_key, DWORD flags) {
+    INPUT input = {};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = virtual_key;
+    input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(virtual_key, 0));
+    input.ki.dwFlags = flags;
+    inputs.push_back(input);
+  };
+  for (WORD virtual_key : virtual_keys) key(virtual_key, 0);
+  for (auto it = virtual_keys.rbegin(); it != virtual_keys.rend(); ++it) {
+    key(*it, KEYEVENTF_KEYUP);
+  }
+  return SendInput(static_cast<UINT>(inputs.size()), inputs.data(),
+                   sizeof(INPUT)) == inputs.size();
+}
+
+COLORREF ScreenPixel(HWND window, POINT client_point) {
+  ClientToScreen(window, &client_point);
+  HDC screen = GetDC(nullptr);
+  COLORREF colour = GetPixel(screen, client_point.x, client_point.y);
+  ReleaseDC(nullptr, screen);
+  return colour;
+}
+
+OwnWindow::OwnWindow(const wchar_t* class_name, const wchar_t* title, RECT rect)
+    : class_name_(class_name),
+      title_(title),
+      rect_(rect),
+      ready_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+  thread_ = CreateThread(
+      nullptr, 0,
+      [](void* parameter) -> DWORD {
+        auto* self = static_cast<OwnWindow*>(parameter);
+        WNDCLASSW window_class = {};
+        window_class.lpfnWndProc = [](HWND window, UINT message, WPARAM wparam,
+                                      LPARAM lparam) -> LRESULT {
+          if (message == WM_DESTROY) PostQuitMessage(0);
+          return DefWindowProcW(window, message, wparam, lparam);
+        };
+        window_class.hInstance = GetModuleHandleW(nullptr);
+        window_class.lpszClassName = self->class_name_.c_str();
+        RegisterClassW(&window_class);  // fails harmlessly the second time
+        self->window_ = CreateWindowExW(
+            0, self->class_name_.c_str(), self->title_.c_str(),
+            WS_OVERLAPPEDWINDOW | WS_VISIBLE, self->rect_.left, self->rect_.top,
+            self->rect_.right - self->rect_.left,
+            self->rect_.bottom - self->rect_.top, nullptr, nullptr,
+            GetModuleHandleW(nullptr), nullptr);
+        SetEvent(self->ready_);
+        if (self->window_ == nullptr) return 1;
+        MSG message;
+        while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+          DispatchMessageW(&message);
+        }
+        return 0;
+      },
+      this, 0, nullptr);
+  if (thread_ != nullptr) WaitForSingleObject(ready_, 10000);
+}
+
+OwnWindow::~OwnWindow() {
+  if (window_ != nullptr) PostMessageW(window_, WM_CLOSE, 0, 0);
+  if (thread_ != nullptr) {
+    WaitForSingleObject(thread_, 10000);
+    CloseHandle(thread_);
+  }
+  CloseHandle(ready_);
 }
 
 double Measure(const std::function<void()>& f) {

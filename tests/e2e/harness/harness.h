@@ -101,6 +101,46 @@ bool AnswerMessageBox(HWND box, int button_id);
 // the tooltip's process. Same bitness as this program only.
 std::vector<std::wstring> TooltipTexts(HWND tooltip);
 
+// A window's text through WM_GETTEXT (edit controls keep theirs apart from
+// the window name); empty if it does not answer.
+std::wstring ReadText(HWND window);
+// WM_SETTEXT, as typing a whole new text would leave it.
+bool WriteText(HWND window, const std::wstring& text);
+// The texts of a window's children of a class, in z-order.
+std::vector<std::wstring> ChildTexts(HWND parent, const wchar_t* class_name);
+
+// True if upper comes before lower in the z-order of top-level windows.
+bool IsAbove(HWND upper, HWND lower);
+// The focus window of the thread that owns window; null if none.
+HWND FocusOf(HWND window);
+// Brings window to the foreground and types the keys as real input: each
+// entry is pressed in order and all are released in reverse order, so
+// {VK_MENU, VK_F4} is Alt+F4. False if the window cannot be made
+// foreground.
+bool PressKeys(HWND window, const std::vector<WORD>& virtual_keys);
+// The colour of a point of a window's client area as drawn on the screen.
+COLORREF ScreenPixel(HWND window, POINT client_point);
+
+// A visible top-level window of this process, served by a thread of its
+// own so that other processes' calls on it never wait on the test.
+class OwnWindow {
+ public:
+  OwnWindow(const wchar_t* class_name, const wchar_t* title, RECT rect);
+  ~OwnWindow();
+  OwnWindow(const OwnWindow&) = delete;
+  OwnWindow& operator=(const OwnWindow&) = delete;
+
+  HWND window() const { return window_; }
+
+ private:
+  std::wstring class_name_;
+  std::wstring title_;
+  RECT rect_;
+  HANDLE thread_ = nullptr;
+  HANDLE ready_ = nullptr;
+  HWND window_ = nullptr;
+};
+
 // Milliseconds that f takes.
 double Measure(const std::function<void()>& f);
 

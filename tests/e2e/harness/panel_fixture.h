@@ -1,0 +1,124 @@
+// A Corvantis.exe of its own beside a simulated client with two lobbies, two
+// games and a window the panel must ignore: the set-up the panel test
+// programs share.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "app/form1_win32.h"
+#include "harness/harness.h"
+#include "harness/sim_client.h"
+
+namespace corvantis::e2e {
+
+class PanelFixture : public testing::Test {
+ protected:
+  static constexpr DWORD kWaitMs = 5000;
+
+  void SetUp() override {
+    ASSERT_TRUE(client_.started());
+    // A folder of its own, without the updater: the panel says so in a box
+    // before it shows itself.
+    ASSERT_TRUE(CopyFileW(
+        (ProgramDirectory() + L"..\\..\\src\\app\\Corvantis.exe").c_str(),
+        (folder_ + L"Corvantis.exe").c_str(), FALSE));
+    ASSERT_TRUE(panel_.Start(folder_ + L"Corvantis.exe", {}, folder_));
+    HWND box = WaitForMessageBox(panel_.id(), kWaitMs);
+    ASSERT_NE(box, nullptr);
+    ASSERT_TRUE(AnswerMessageBox(box, IDOK));
+    form_ = WaitForWindow(kForm1ClassName, nullptr, kWaitMs);
+    ASSERT_NE(form_, nullptr);
+    lobbies_ = GetDlgItem(form_, k大厅名称);
+    games_ = GetDlgItem(form_, k游戏名称);
+  }
+
+  void TearDown() override {
+    if (form_ != nullptr) PostMessageW(form_, WM_CLOSE, 0, 0);
+    panel_.WaitForExit(kWaitMs);
+    panel_.Kill();
+    RemoveScratchDirectory(folder_);
+  }
+
+  HWND Control(int id) const { return GetDlgItem(form_, id); }
+
+  // BST_CHECKED, BST_UNCHECKED; -1 if the box does not answer.
+  static int CheckState(HWND check_box) {
+    DWORD_PTR state = 0;
+    if (!SendMessageTimeoutW(check_box, BM_GETCHECK, 0, 0,
+                             SMTO_ABORTIFHUNG | SMTO_BLOCK, kWaitMs, &state)) {
+      return -1;
+    }
+    return static_cast<int>(state);
+  }
+
+  // The index of the entry "N-title" in list, -1 if none.
+  static int EntryOf(HWND list, const std::wstring& title) {
+    std::vector<std::wstring> texts = ListBoxTexts(list);
+    for (size_t i = 0; i < texts.size(); ++i) {
+      if (texts[i].substr(texts[i].find(L'-') + 1) == title) {
+        return static_cast<int>(i);
+      }
+    }
+    return -1;
+  }
+
+  bool ListsFull() const {
+    return ListBoxTexts(lobbies_).size() == 2 &&
+           ListBoxTexts(games_).size() == 2;
+  }
+
+  void ClickRefresh() {
+    PostClick(Control(kCommand1));
+    ASSERT_TRUE(WaitUntil([&] { return ListsFull(); }, kWaitMs));
+  }
+
+  std::vector<HWND> Tracked() const {
+    std::vector<HWND> windows = client_.HandlesOf(L"QQ游戏");
+    windows.push_back(client_.HandleOf(L"斗地主"));
+    windows.push_back(client_.HandleOf(L"中国象棋"));
+    return windows;
+  }
+
+  int VisibleTracked() const {
+    std::vector<HWND> tracked = Tracked();
+    return static_cast<int>(
+        std::count_if(tracked.begin(), tracked.end(),
+                      [](HWND w) { return IsWindowVisible(w) != 0; }));
+  }
+
+  bool AllTrackedHidden(DWORD timeout_ms = kWaitMs) const {
+    return WaitUntil([&] { return VisibleTracked() == 0; }, timeout_ms);
+  }
+
+  // True once exactly window, of the tracked ones, is visible.
+  bool OnlyVisible(HWND window) const {
+    return WaitUntil(
+        [&] { return IsWindowVisible(window) && VisibleTracked() == 1; },
+        kWaitMs);
+  }
+
+  // Picks the game in the list as a click would; true once it shows.
+  bool ChooseGame(const std::wstring& title) {
+    int entry = EntryOf(games_, title);
+    return entry >= 0 && SelectListBoxEntry(games_, entry) &&
+           WaitUntil([&] { return IsWindowVisible(client_.HandleOf(title)); },
+                     kWaitMs);
+  }
+
+  SimClient client_{{{L"QufPanelWnd", L"QQ游戏", 1000, 700},
+                     {L"QufPanelWnd", L"斗地主", 900, 650},
+                     {L"QufPanelWnd", L"QQ游戏", 1000, 700},
+                     {L"QufPanelWnd", L"中国象棋", 700, 500},
+                     {L"QufPanelWnd", L"宽360", 360, 500}}};
+  std::wstring folder_ = MakeScratchDirectory();
+  Process panel_;
+  HWND form_ = nullptr;
+  HWND lobbies_ = nullptr;
+  HWND games_ = nullptr;
+};
+
+}  // namespace corvantis::e2e
