@@ -1,95 +1,108 @@
 // Corvantis.exe driven as a user would, beside a simulated client: the
-// buttons, the lists and the panel's own window, read from outside.
+// panel's face, the buttons, the lists, the keyboard and every way of
+// closing it, read from outside.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
 #include "app/form1_win32.h"
 #include "harness/harness.h"
-#include "harness/sim_client.h"
+#include "harness/panel_fixture.h"
 
 namespace corvantis::e2e {
 namespace {
 
-constexpr DWORD kWaitMs = 5000;
+using PanelTest = PanelFixture;
 
-// The index of the entry "N-title", -1 if none.
-int EntryOf(HWND list, const std::wstring& title) {
-  std::vector<std::wstring> texts = ListBoxTexts(list);
-  for (size_t i = 0; i < texts.size(); ++i) {
-    if (texts[i].substr(texts[i].find(L'-') + 1) == title) {
-      return static_cast<int>(i);
-    }
-  }
-  return -1;
-}
-
-class PanelTest : public testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_TRUE(client_.started());
-    // A folder of its own, without the updater: the panel says so in a box
-    // before it shows itself.
-    ASSERT_TRUE(CopyFileW(
-        (ProgramDirectory() + L"..\\..\\src\\app\\Corvantis.exe").c_str(),
-        (folder_ + L"Corvantis.exe").c_str(), FALSE));
-    ASSERT_TRUE(panel_.Start(folder_ + L"Corvantis.exe", {}, folder_));
-    HWND box = WaitForMessageBox(panel_.id(), kWaitMs);
-    ASSERT_NE(box, nullptr);
-    ASSERT_TRUE(AnswerMessageBox(box, IDOK));
-    form_ = WaitForWindow(kForm1ClassName, nullptr, kWaitMs);
-    ASSERT_NE(form_, nullptr);
-    lobbies_ = GetDlgItem(form_, k大厅名称);
-    games_ = GetDlgItem(form_, k游戏名称);
-  }
-
-  void TearDown() override {
-    if (form_ != nullptr) PostMessageW(form_, WM_CLOSE, 0, 0);
-    panel_.WaitForExit(kWaitMs);
-    panel_.Kill();
-    RemoveScratchDirectory(folder_);
-  }
-
-  void ClickRefresh() {
-    PostClick(FindChild(form_, L"Button", L"手动刷新"));
-    ASSERT_TRUE(WaitUntil(
-        [&] {
-          return ListBoxTexts(lobbies_).size() == 2 &&
-                 ListBoxTexts(games_).size() == 2;
-        },
-        kWaitMs));
-  }
-
-  std::vector<HWND> Tracked() const {
-    std::vector<HWND> windows = client_.HandlesOf(L"QQ游戏");
-    windows.push_back(client_.HandleOf(L"斗地主"));
-    windows.push_back(client_.HandleOf(L"中国象棋"));
-    return windows;
-  }
-
-  // True once exactly window, of the tracked ones, is visible.
-  bool OnlyVisible(HWND window) const {
-    return WaitUntil(
-        [&] {
-          std::vector<HWND> tracked = Tracked();
-          return IsWindowVisible(window) &&
-                 std::count_if(tracked.begin(), tracked.end(),
-                               [](HWND w) { return IsWindowVisible(w); }) == 1;
-        },
-        kWaitMs);
-  }
-
-  SimClient client_{{{L"QufPanelWnd", L"QQ游戏", 1000, 700},
-                     {L"QufPanelWnd", L"斗地主", 900, 650},
-                     {L"QufPanelWnd", L"QQ游戏", 1000, 700},
-                     {L"QufPanelWnd", L"中国象棋", 700, 500},
-                     {L"QufPanelWnd", L"宽360", 360, 500}}};
-  std::wstring folder_ = MakeScratchDirectory();
-  Process panel_;
-  HWND form_ = nullptr;
-  HWND lobbies_ = nullptr;
-  HWND games_ = nullptr;
+struct ControlPlace {
+  int id;
+  const wchar_t* name;
+  RECT bounds;  // left, top, width, height in client pixels
 };
+
+constexpr ControlPlace kControlPlaces[] = {
+    {kLabel1, L"Label1", {16, 8, 97, 17}},
+    {kLabel2, L"Label2", {152, 8, 81, 17}},
+    {k大厅名称, L"大厅名称", {24, 32, 97, 88}},
+    {k游戏名称, L"游戏名称", {160, 32, 97, 88}},
+    {kCommand1, L"Command1", {8, 136, 81, 33}},
+    {kCommand5, L"Command5", {176, 136, 89, 33}},
+    {kCommand2, L"Command2", {8, 176, 81, 33}},
+    {kText1, L"Text1", {96, 176, 33, 25}},
+    {kLabel3, L"Label3", {136, 176, 41, 25}},
+    {kCheck1, L"Check1", {176, 184, 89, 17}},
+    {kCommand3, L"Command3", {8, 216, 105, 33}},
+    {kCommand4, L"Command4", {136, 216, 121, 33}},
+    {kLabel4, L"Label4", {16, 264, 257, 17}},
+    {kLabel5, L"Label5", {48, 280, 185, 17}},
+};
+
+struct ControlCaption {
+  int id;
+  const wchar_t* caption;
+};
+
+constexpr ControlCaption kOpeningCaptions[] = {
+    {kLabel1, L"大厅个数："},
+    {kLabel2, L"游戏个数："},
+    {kCommand1, L"手动刷新"},
+    {kCommand5, L"全部关闭"},
+    {kCommand2, L"自动刷新"},
+    {kLabel3, L"秒/次"},
+    {kCheck1, L"窗口置顶"},
+    {kCommand3, L"新开一个大厅"},
+    {kCommand4, L"下载Ostrel"},
+    {kLabel4, L"欢迎您提供宝贵的意见和建议--Velmora"},
+};
+
+TEST_F(PanelTest, OpensWithItsLayoutCaptionsAndColours) {
+  EXPECT_EQ(WindowTitle(form_), L"Corvantis");
+  RECT client;
+  ASSERT_TRUE(GetClientRect(form_, &client));
+  EXPECT_EQ(client.right - client.left, 269);
+  EXPECT_EQ(client.bottom - client.top, 299);
+
+  for (const ControlPlace& place : kControlPlaces) {
+    SCOPED_TRACE(place.name);
+    HWND control = Control(place.id);
+    ASSERT_NE(control, nullptr);
+    EXPECT_TRUE(IsWindowVisible(control));
+    RECT rect;
+    ASSERT_TRUE(GetWindowRect(control, &rect));
+    MapWindowPoints(nullptr, form_, reinterpret_cast<POINT*>(&rect), 2);
+    EXPECT_EQ(rect.left, place.bounds.left);
+    EXPECT_EQ(rect.top, place.bounds.top);
+    EXPECT_EQ(rect.right - rect.left, place.bounds.right);
+    EXPECT_EQ(rect.bottom - rect.top, place.bounds.bottom);
+  }
+
+  for (const ControlCaption& expected : kOpeningCaptions) {
+    EXPECT_EQ(WindowTitle(Control(expected.id)), expected.caption);
+  }
+  const std::wstring contact = WindowTitle(Control(kLabel5));
+  const std::wstring contact_prefix = L"合作与建议请联系QQ：";
+  ASSERT_GT(contact.size(), contact_prefix.size());
+  EXPECT_EQ(contact.substr(0, contact_prefix.size()), contact_prefix);
+  EXPECT_TRUE(std::all_of(contact.begin() + contact_prefix.size(),
+                          contact.end(), iswdigit))
+      << contact;
+  EXPECT_EQ(ReadText(Control(kText1)), L"20");
+  EXPECT_EQ(CheckState(Control(kCheck1)), BST_CHECKED);
+  EXPECT_TRUE(ListBoxTexts(lobbies_).empty());
+  EXPECT_TRUE(ListBoxTexts(games_).empty());
+
+  // On a label, beside its text, and on the bare background.
+  constexpr COLORREF kBackground = RGB(194, 225, 246);
+  for (POINT point :
+       {POINT{110, 23}, POINT{174, 198}, POINT{100, 256}, POINT{130, 60}}) {
+    SCOPED_TRACE(testing::Message() << point.x << "," << point.y);
+    COLORREF seen = CLR_INVALID;
+    EXPECT_TRUE(WaitUntil(
+        [&] { return (seen = ScreenPixel(form_, point)) == kBackground; },
+        kWaitMs))
+        << std::hex << seen;
+  }
+}
 
 TEST_F(PanelTest, ManualRefreshListsAndHidesTheClientWindows) {
   ClickRefresh();
@@ -98,17 +111,11 @@ TEST_F(PanelTest, ManualRefreshListsAndHidesTheClientWindows) {
   EXPECT_EQ(lobbies, (std::vector<std::wstring>{L"1-QQ游戏", L"2-QQ游戏"}));
   EXPECT_GE(EntryOf(games_, L"斗地主"), 0);
   EXPECT_GE(EntryOf(games_, L"中国象棋"), 0);
-  EXPECT_EQ(WindowTitle(GetDlgItem(form_, kLabel1)), L"大厅个数：2");
-  EXPECT_EQ(WindowTitle(GetDlgItem(form_, kLabel2)), L"游戏个数：2");
+  EXPECT_EQ(WindowTitle(Control(kLabel1)), L"大厅个数：2");
+  EXPECT_EQ(WindowTitle(Control(kLabel2)), L"游戏个数：2");
 
   // The lists are filled before the windows are hidden.
-  EXPECT_TRUE(WaitUntil(
-      [&] {
-        std::vector<HWND> tracked = Tracked();
-        return std::none_of(tracked.begin(), tracked.end(),
-                            [](HWND w) { return IsWindowVisible(w); });
-      },
-      kWaitMs));
+  EXPECT_TRUE(AllTrackedHidden());
   EXPECT_TRUE(IsWindowVisible(client_.HandleOf(L"宽360")));
 }
 
@@ -137,6 +144,31 @@ TEST_F(PanelTest, ChoosingAnEntryShowsOnlyItsWindow) {
   EXPECT_TRUE(OnlyVisible(first == lobbies[0] ? lobbies[1] : lobbies[0]));
 }
 
+TEST_F(PanelTest, KeyboardTabsToRefreshIgnoresEscAndPressesWithSpace) {
+  HWND refresh = Control(kCommand1);
+  ASSERT_TRUE(PressKeys(form_, {VK_TAB}));
+  ASSERT_TRUE(WaitUntil([&] { return FocusOf(form_) == refresh; }, kWaitMs))
+      << "focus on " << ClassName(FocusOf(form_)).c_str();
+
+  // Keys arrive in order: once the Tab after Esc has moved on to the lobby
+  // list, Esc has been handled.
+  ASSERT_TRUE(PressKeys(form_, {VK_ESCAPE}));
+  ASSERT_TRUE(PressKeys(form_, {VK_TAB}));
+  ASSERT_TRUE(WaitUntil([&] { return FocusOf(form_) == lobbies_; }, kWaitMs));
+  EXPECT_TRUE(Responds(form_));
+  EXPECT_TRUE(ListBoxTexts(lobbies_).empty());
+  EXPECT_TRUE(ListBoxTexts(games_).empty());
+  EXPECT_EQ(WindowTitle(Control(kLabel1)), L"大厅个数：");
+  EXPECT_EQ(WindowTitle(Control(kCommand2)), L"自动刷新");
+  EXPECT_EQ(VisibleTracked(), 4);
+
+  ASSERT_TRUE(PressKeys(form_, {VK_SHIFT, VK_TAB}));
+  ASSERT_TRUE(WaitUntil([&] { return FocusOf(form_) == refresh; }, kWaitMs));
+  ASSERT_TRUE(PressKeys(form_, {VK_SPACE}));
+  EXPECT_TRUE(WaitUntil([&] { return ListsFull(); }, kWaitMs));
+  EXPECT_TRUE(AllTrackedHidden());
+}
+
 TEST_F(PanelTest, StaysOnTopAndExplainsTheRefreshPeriod) {
   // Its timer asserts the topmost state.
   EXPECT_TRUE(WaitUntil(
@@ -146,19 +178,95 @@ TEST_F(PanelTest, StaysOnTopAndExplainsTheRefreshPeriod) {
   for (HWND window : TopLevelWindows(panel_.id())) {
     if (ClassName(window) == L"tooltips_class32") tips = TooltipTexts(window);
   }
-  ASSERT_EQ(tips.size(), 1u);
-  EXPECT_NE(tips[0].find(L"20秒"), std::wstring::npos);
+  EXPECT_EQ(
+      tips,
+      std::vector<std::wstring>{
+          L"自动刷新时间太短的话将导致你无法操作游戏窗口,建议20秒以上！"});
 }
 
-TEST_F(PanelTest, ClosingThePanelShowsEveryWindowAgain) {
+enum class CloseWay { kCloseBox, kAltF4, kWmClose, kSessionEnd };
+
+class PanelClosingTest : public PanelFixture,
+                         public testing::WithParamInterface<CloseWay> {};
+
+TEST_P(PanelClosingTest, ShowsEveryWindowAgainAndEnds) {
   ClickRefresh();
-  ASSERT_TRUE(SelectListBoxEntry(games_, 0));
-  PostMessageW(form_, WM_CLOSE, 0, 0);
-  ASSERT_TRUE(panel_.WaitForExit(kWaitMs));
-  form_ = nullptr;
-  for (HWND window : Tracked()) {
-    EXPECT_TRUE(IsWindowVisible(window)) << WindowTitle(window);
+  ASSERT_TRUE(AllTrackedHidden());
+  ASSERT_TRUE(ChooseGame(L"中国象棋"));
+
+  switch (GetParam()) {
+    case CloseWay::kCloseBox:
+      PostMessageW(form_, WM_SYSCOMMAND, SC_CLOSE, 0);
+      break;
+    case CloseWay::kAltF4:
+      ASSERT_TRUE(PressKeys(form_, {VK_MENU, VK_F4}));
+      break;
+    case CloseWay::kWmClose:
+      PostMessageW(form_, WM_CLOSE, 0, 0);
+      break;
+    case CloseWay::kSessionEnd: {
+      DWORD_PTR answer = 0;
+      ASSERT_TRUE(SendMessageTimeoutW(form_, WM_QUERYENDSESSION, 0, 0,
+                                      SMTO_ABORTIFHUNG, kWaitMs, &answer));
+      EXPECT_EQ(answer, static_cast<DWORD_PTR>(TRUE));
+      // The process may be ended before it answers.
+      SendMessageTimeoutW(form_, WM_ENDSESSION, TRUE, 0, SMTO_ABORTIFHUNG,
+                          kWaitMs, &answer);
+      break;
+    }
   }
+
+  for (HWND window : Tracked()) {
+    SCOPED_TRACE(WindowTitle(window).c_str());
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+          WindowState state = ReadWindow(window);
+          return state.visible && !state.iconic && state.rect.left == 0 &&
+                 state.rect.top == 0 && state.rect.right == 800 &&
+                 state.rect.bottom == 600;
+        },
+        kWaitMs));
+  }
+  // Windows ends a process whose session ends itself; nothing does here.
+  if (GetParam() != CloseWay::kSessionEnd) {
+    EXPECT_TRUE(panel_.WaitForExit(kWaitMs));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryWay, PanelClosingTest,
+                         testing::Values(CloseWay::kCloseBox, CloseWay::kAltF4,
+                                         CloseWay::kWmClose,
+                                         CloseWay::kSessionEnd),
+                         [](const testing::TestParamInfo<CloseWay>& info) {
+                           switch (info.param) {
+                             case CloseWay::kCloseBox:
+                               return "CloseBox";
+                             case CloseWay::kAltF4:
+                               return "AltF4";
+                             case CloseWay::kWmClose:
+                               return "WmCloseFromOutside";
+                             case CloseWay::kSessionEnd:
+                               return "SessionEnd";
+                           }
+                           return "";
+                         });
+
+TEST_F(PanelTest, CancelledSessionEndLeavesThePanelWorking) {
+  ClickRefresh();
+  ASSERT_TRUE(AllTrackedHidden());
+  DWORD_PTR answer = 0;
+  ASSERT_TRUE(SendMessageTimeoutW(form_, WM_QUERYENDSESSION, 0, 0,
+                                  SMTO_ABORTIFHUNG, kWaitMs, &answer));
+  EXPECT_EQ(VisibleTracked(), 4);
+  ASSERT_TRUE(SendMessageTimeoutW(form_, WM_ENDSESSION, FALSE, 0,
+                                  SMTO_ABORTIFHUNG, kWaitMs, &answer));
+  ASSERT_TRUE(Responds(form_));
+  EXPECT_TRUE(panel_.Running());
+
+  ClickRefresh();
+  EXPECT_TRUE(AllTrackedHidden());
+  ASSERT_TRUE(ChooseGame(L"斗地主"));
+  EXPECT_TRUE(OnlyVisible(client_.HandleOf(L"斗地主")));
 }
 
 }  // namespace
