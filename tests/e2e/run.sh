@@ -56,6 +56,8 @@ for exe in "${programs[@]}"; do
   passed=$((passed + ${ok:-0}))
   if [ -n "$bad" ]; then
     failed=$((failed + bad))
+    # What each failed check said, so that a CI log alone explains it.
+    grep -E -A6 ': Failure$' "$log" | head -n 80
   elif [ "$rc" -ne 0 ] || [ -z "$ok" ]; then
     echo "$name ended without a test summary (exit $rc); last lines:"
     tail -n 15 "$log"
