@@ -3,7 +3,9 @@
 namespace corvantis::e2e {
 namespace {
 
-constexpr DWORD kStartTimeoutMs = 10000;
+// Generous: the first program started in a fresh prefix, on a loaded
+// machine, has been seen to take over ten seconds.
+constexpr DWORD kStartTimeoutMs = 30000;
 
 std::vector<std::wstring> Fields(const std::wstring& line) {
   std::vector<std::wstring> fields;
