@@ -9,7 +9,7 @@ packages=(
   clang libclang-rt-14-dev
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64
   wine wine64 xvfb xauth x11-utils fonts-wqy-microhei fonts-wine
-  locales imagemagick file zip unzip
+  locales imagemagick file zip unzip gnuplot-nox
 )
 
 missing=()
