@@ -31,17 +31,6 @@ std::wstring QuoteArgument(const std::wstring& argument) {
   return quoted + L"\"";
 }
 
-std::string ToUtf8(const std::wstring& text) {
-  if (text.empty()) return std::string();
-  int size = WideCharToMultiByte(CP_UTF8, 0, text.data(),
-                                 static_cast<int>(text.size()), nullptr, 0,
-                                 nullptr, nullptr);
-  std::string result(static_cast<size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                      result.data(), size, nullptr, nullptr);
-  return result;
-}
-
 bool SendWithTimeout(HWND window, UINT message, WPARAM wparam, LPARAM lparam,
                      DWORD timeout_ms, DWORD_PTR* result = nullptr) {
   DWORD_PTR ignored;
@@ -174,6 +163,17 @@ std::wstring ReadUtf8File(const std::wstring& path) {
   return text;
 }
 
+std::string ToUtf8(const std::wstring& text) {
+  if (text.empty()) return std::string();
+  int size = WideCharToMultiByte(CP_UTF8, 0, text.data(),
+                                 static_cast<int>(text.size()), nullptr, 0,
+                                 nullptr, nullptr);
+  std::string result(static_cast<size_t>(size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                      result.data(), size, nullptr, nullptr);
+  return result;
+}
+
 bool WriteUtf8File(const std::wstring& path, const std::wstring& text) {
   HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr,
                             CREATE_ALWAYS, 0, nullptr);
@@ -229,6 +229,13 @@ std::vector<HWND> TopLevelWindows(DWORD process_id) {
       },
       reinterpret_cast<LPARAM>(&search));
   return search.found;
+}
+
+HWND FindProcessWindow(DWORD process_id, const wchar_t* class_name) {
+  for (HWND window : TopLevelWindows(process_id)) {
+    if (ClassName(window) == class_name) return window;
+  }
+  return nullptr;
 }
 
 HWND WaitForWindow(const wchar_t* class_name, const wchar_t* title,

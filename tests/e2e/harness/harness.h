@@ -46,6 +46,7 @@ void RemoveScratchDirectory(const std::wstring& directory);
 // Whole file as UTF-8 converted to UTF-16; empty if it cannot be read.
 std::wstring ReadUtf8File(const std::wstring& path);
 bool WriteUtf8File(const std::wstring& path, const std::wstring& text);
+std::string ToUtf8(const std::wstring& text);
 std::vector<std::wstring> SplitLines(const std::wstring& text);
 
 // Polls condition every 10 ms; true once it holds, false after timeout_ms.
@@ -60,6 +61,9 @@ HWND WaitForWindow(const wchar_t* class_name, const wchar_t* title,
                    DWORD timeout_ms);
 // Top-level windows, those of one process if process_id is not 0.
 std::vector<HWND> TopLevelWindows(DWORD process_id = 0);
+// The process's top-level window of the class, shown or not; null if none.
+// Unlike FindWindowW it tells the windows of two running panels apart.
+HWND FindProcessWindow(DWORD process_id, const wchar_t* class_name);
 
 struct WindowState {
   bool exists = false;

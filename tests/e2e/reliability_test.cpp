@@ -1,0 +1,340 @@
+// However Corvantis.exe ends or is disturbed, no window it hid stays lost:
+// killed, crashed from outside, at the end of the session, beside a second
+// panel, among windows that come and go or stop answering.
+#include <windows.h>
+// After windows.h, whose types it uses.
+#include <tlhelp32.h>
+
+#include <iostream>
+#include <string>
+
+#include "harness/panel_fixture.h"
+
+namespace corvantis::e2e {
+namespace {
+
+constexpr wchar_t kMark[] = L"Corvantis.HiddenBy";
+// The longest a panel may take to answer while it deals with a window that
+// does not.
+constexpr double kAnswerBoundMs = 2000;
+
+DWORD MarkOf(HWND window) {
+  return static_cast<DWORD>(
+      reinterpret_cast<ULONG_PTR>(GetPropW(window, kMark)));
+}
+
+bool ShownAtOrigin(HWND window) {
+  WindowState state = ReadWindow(window);
+  return state.visible && !state.iconic && state.rect.left == 0 &&
+         state.rect.top == 0 && state.rect.right == 800 &&
+         state.rect.bottom == 600;
+}
+
+// Where a function of a system DLL lies in another process that has loaded
+// the DLL too.
+void* RemoteAddress(DWORD process_id, const wchar_t* module_name,
+                    const char* function) {
+  HMODULE local = LoadLibraryW(module_name);
+  if (local == nullptr) return nullptr;
+  auto* address = reinterpret_cast<BYTE*>(GetProcAddress(local, function));
+  if (address == nullptr) return nullptr;
+  HANDLE snapshot = CreateToolhelp32Snapshot(
+      TH32CS_SNAPMODULE | TH32CS_SNAPMODULE32, process_id);
+  if (snapshot == INVALID_HANDLE_VALUE) return nullptr;
+  void* remote = nullptr;
+  MODULEENTRY32W module = {};
+  module.dwSize = sizeof module;
+  for (BOOL more = Module32FirstW(snapshot, &module); more;
+       more = Module32NextW(snapshot, &module)) {
+    if (_wcsicmp(module.szModule, module_name) == 0) {
+      remote = module.modBaseAddr + (address - reinterpret_cast<BYTE*>(local));
+      break;
+    }
+  }
+  CloseHandle(snapshot);
+  return remote;
+}
+
+std::vector<DWORD> ProcessesNamed(const wchar_t* name) {
+  std::vector<DWORD> found;
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return found;
+  PROCESSENTRY32W process = {};
+  process.dwSize = sizeof process;
+  for (BOOL more = Process32FirstW(snapshot, &process); more;
+       more = Process32NextW(snapshot, &process)) {
+    if (_wcsicmp(process.szExeFile, name) == 0) {
+      found.push_back(process.th32ProcessID);
+    }
+  }
+  CloseHandle(snapshot);
+  return found;
+}
+
+class ReliabilityTest : public PanelFixture {
+ protected:
+  bool AllTrackedShownAtOrigin() const {
+    return WaitUntil(
+        [&] {
+          std::vector<HWND> tracked = Tracked();
+          return std::all_of(tracked.begin(), tracked.end(), ShownAtOrigin);
+        },
+        kWaitMs);
+  }
+
+  // Starts another Corvantis.exe from the panel's folder, which has no
+  // updater: returns its box, open, and leaves its still hidden window in
+  // form.
+  HWND StartAnotherPanel(Process& panel, HWND* form) {
+    if (!panel.Start(folder_ + L"Corvantis.exe", {}, folder_)) return nullptr;
+    HWND box = WaitForMessageBox(panel.id(), kWaitMs);
+    *form = FindProcessWindow(panel.id(), kForm1ClassName);
+    return box;
+  }
+
+  // Sets the refresh period and switches auto-refresh on.
+  void AutoRefreshEvery(const std::wstring& period) {
+    ASSERT_TRUE(WriteText(Control(kText1), period));
+    PostClick(Control(kCommand2));
+    ASSERT_TRUE(WaitUntil(
+        [&] { return WindowTitle(Control(kCommand2)) == L"取消自动"; },
+        kWaitMs));
+  }
+
+  // Runs a thread in the panel's process from start.
+  bool RunRemoteThread(void* start) {
+    HANDLE process = OpenProcess(PROCESS_ALL_ACCESS, FALSE, panel_.id());
+    if (process == nullptr) return false;
+    if (start == nullptr) {
+      // A page that may be read and written but not run.
+      start = VirtualAllocEx(process, nullptr, 4096, MEM_COMMIT | MEM_RESERVE,
+                             PAGE_READWRITE);
+    }
+    HANDLE thread = CreateRemoteThread(
+        process, nullptr, 0, reinterpret_cast<LPTHREAD_START_ROUTINE>(start),
+        nullptr, 0, nullptr);
+    CloseHandle(process);
+    if (thread == nullptr) return false;
+    CloseHandle(thread);
+    return true;
+  }
+
+  // True once the panel's process has ended. Wine hands a crashed process to
+  // its debugger, whose report box keeps it alive until answered: such a
+  // box is closed.
+  bool PanelEnds() {
+    form_ = nullptr;
+    return WaitUntil(
+        [&] {
+          for (DWORD debugger : ProcessesNamed(L"winedbg.exe")) {
+            for (HWND window : TopLevelWindows(debugger)) {
+              if (ClassName(window) == L"#32770" && IsWindowVisible(window)) {
+                std::cout << "crash report: " << ToUtf8(WindowTitle(window))
+                          << std::endl;
+                PostMessageW(window, WM_CLOSE, 0, 0);
+              }
+            }
+          }
+          return !panel_.Running();
+        },
+        10000);
+  }
+
+  void CloseAndWait(Process& panel, HWND form) {
+    PostMessageW(form, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(panel.WaitForExit(kWaitMs));
+  }
+};
+
+TEST_F(ReliabilityTest, NextStartShowsWhatAKilledPanelLeftHidden) {
+  ASSERT_NO_FATAL_FAILURE(ClickRefresh());
+  ASSERT_TRUE(AllTrackedHidden());
+  const DWORD killed = panel_.id();
+  for (HWND window : Tracked()) EXPECT_EQ(MarkOf(window), killed);
+  panel_.Kill();
+  form_ = nullptr;
+  EXPECT_EQ(VisibleTracked(), 0);
+
+  // Checked while the new panel's updater box is open: before the panel
+  // shows itself and before anything is clicked.
+  Process next;
+  HWND form = nullptr;
+  HWND box = StartAnotherPanel(next, &form);
+  ASSERT_NE(box, nullptr);
+  ASSERT_NE(form, nullptr);
+  EXPECT_FALSE(IsWindowVisible(form));
+  for (HWND window : Tracked()) {
+    EXPECT_TRUE(ShownAtOrigin(window)) << WindowTitle(window);
+    EXPECT_EQ(MarkOf(window), 0u) << WindowTitle(window);
+  }
+  EXPECT_TRUE(ListBoxTexts(GetDlgItem(form, k大厅名称)).empty());
+  EXPECT_TRUE(ListBoxTexts(GetDlgItem(form, k游戏名称)).empty());
+  EXPECT_EQ(WindowTitle(GetDlgItem(form, kLabel1)), L"大厅个数：");
+  EXPECT_EQ(WindowTitle(GetDlgItem(form, kLabel2)), L"游戏个数：");
+  ASSERT_TRUE(AnswerMessageBox(box, IDOK));
+  panel_ = std::move(next);
+  form_ = form;
+}
+
+class InjectedFaultTest : public ReliabilityTest,
+                          public testing::WithParamInterface<ULONG_PTR> {};
+
+TEST_P(InjectedFaultTest, AFaultInAnyThreadShowsTheWindowsAgain) {
+  ASSERT_NO_FATAL_FAILURE(ClickRefresh());
+  ASSERT_TRUE(AllTrackedHidden());
+  // 0 stands for a page that is not executable.
+  ASSERT_TRUE(RunRemoteThread(reinterpret_cast<void*>(GetParam())));
+  EXPECT_TRUE(AllTrackedShownAtOrigin());
+  EXPECT_TRUE(PanelEnds());
+  EXPECT_TRUE(AllTrackedShownAtOrigin());
+}
+
+INSTANTIATE_TEST_SUITE_P(StartAddresses, InjectedFaultTest,
+                         testing::Values(ULONG_PTR{1}, ULONG_PTR{0}));
+
+TEST_F(ReliabilityTest, AbortShowsTheWindowsAgain) {
+  ASSERT_NO_FATAL_FAILURE(ClickRefresh());
+  ASSERT_TRUE(AllTrackedHidden());
+  void* abort_function = RemoteAddress(panel_.id(), L"msvcrt.dll", "abort");
+  ASSERT_NE(abort_function, nullptr);
+  ASSERT_TRUE(RunRemoteThread(abort_function));
+  EXPECT_TRUE(AllTrackedShownAtOrigin());
+  EXPECT_TRUE(PanelEnds());
+  // The C runtime's abort ends the process with 3 once the handler returns.
+  DWORD exit_code = 0;
+  EXPECT_TRUE(panel_.WaitForExit(0, &exit_code));
+  EXPECT_EQ(exit_code, 3u);
+  EXPECT_TRUE(AllTrackedShownAtOrigin());
+}
+
+TEST_F(ReliabilityTest, EndOfSessionShowsTheWindowsForGood) {
+  ASSERT_NO_FATAL_FAILURE(AutoRefreshEvery(L"0.5"));
+  ASSERT_TRUE(AllTrackedHidden());
+  DWORD_PTR answer = 0;
+  ASSERT_TRUE(SendMessageTimeoutW(form_, WM_QUERYENDSESSION, 0, 0,
+                                  SMTO_ABORTIFHUNG, kWaitMs, &answer));
+  EXPECT_EQ(answer, static_cast<DWORD_PTR>(TRUE));
+  EXPECT_TRUE(AllTrackedShownAtOrigin());
+  ASSERT_TRUE(SendMessageTimeoutW(form_, WM_ENDSESSION, TRUE, 0,
+                                  SMTO_ABORTIFHUNG, kWaitMs, &answer));
+  // No tick hides them again.
+  Sleep(1500);
+  EXPECT_TRUE(AllTrackedShownAtOrigin());
+}
+
+TEST_F(ReliabilityTest, ASecondPanelLeavesTheFirstOnesWindowsAlone) {
+  ASSERT_NO_FATAL_FAILURE(ClickRefresh());
+  ASSERT_TRUE(AllTrackedHidden());
+  SimClient later({{L"QufPanelWnd", L"QQ游戏", 1000, 700},
+                   {L"QufPanelWnd", L"五子棋", 700, 500}});
+  ASSERT_TRUE(later.started());
+  const std::vector<HWND> second_tracked = {later.HandleOf(L"QQ游戏"),
+                                            later.HandleOf(L"五子棋")};
+
+  Process second;
+  HWND form = nullptr;
+  HWND box = StartAnotherPanel(second, &form);
+  ASSERT_NE(box, nullptr);
+  // Its start left alone what the first panel, still running, hid.
+  EXPECT_EQ(VisibleTracked(), 0);
+  for (HWND window : Tracked()) EXPECT_EQ(MarkOf(window), panel_.id());
+  ASSERT_TRUE(AnswerMessageBox(box, IDOK));
+  ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(form); }, kWaitMs));
+
+  // It sees only the windows still shown.
+  PostClick(GetDlgItem(form, kCommand1));
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        return ListBoxTexts(GetDlgItem(form, k大厅名称)) ==
+                   std::vector<std::wstring>{L"1-QQ游戏"} &&
+               ListBoxTexts(GetDlgItem(form, k游戏名称)) ==
+                   std::vector<std::wstring>{L"1-五子棋"};
+      },
+      kWaitMs));
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        return !IsWindowVisible(second_tracked[0]) &&
+               !IsWindowVisible(second_tracked[1]);
+      },
+      kWaitMs));
+  for (HWND window : second_tracked) EXPECT_EQ(MarkOf(window), second.id());
+
+  ASSERT_NO_FATAL_FAILURE(CloseAndWait(second, form));
+  for (HWND window : second_tracked) EXPECT_TRUE(ShownAtOrigin(window));
+  EXPECT_EQ(VisibleTracked(), 0);
+  ASSERT_NO_FATAL_FAILURE(CloseAndWait(panel_, form_));
+  form_ = nullptr;
+  EXPECT_TRUE(AllTrackedShownAtOrigin());
+}
+
+TEST_F(ReliabilityTest, WindowsComingAndGoingDuringRefreshes) {
+  // The churned windows are destroyed and made again every 100 ms under new
+  // handles; the third keeps its handle throughout.
+  SimClient::Options churn;
+  churn.churn_ms = 100;
+  SimClient churning({{L"QufPanelWnd", L"QQ游戏", 1000, 700},
+                      {L"QufPanelWnd", L"连连看", 800, 600},
+                      {L"QufPanelWnd", L"围棋", 700, 500, true, L"hung"}},
+                     churn);
+  ASSERT_TRUE(churning.started());
+  const HWND steady = churning.HandleOf(L"围棋");
+  ASSERT_NO_FATAL_FAILURE(AutoRefreshEvery(L"0.5"));
+
+  double slowest = 0;
+  const DWORD start = GetTickCount();
+  while (GetTickCount() - start < 4000) {
+    bool answered = false;
+    slowest =
+        std::max(slowest, Measure([&] { answered = Responds(form_, 5000); }));
+    ASSERT_TRUE(answered);
+    Sleep(100);
+  }
+  EXPECT_LT(slowest, kAnswerBoundMs);
+  EXPECT_TRUE(panel_.Running());
+  EXPECT_FALSE(IsWindowVisible(steady));
+
+  ASSERT_NO_FATAL_FAILURE(CloseAndWait(panel_, form_));
+  form_ = nullptr;
+  EXPECT_TRUE(AllTrackedShownAtOrigin());
+  EXPECT_TRUE(ShownAtOrigin(steady));
+  // The churn goes on; a window just made may not be shown yet, so the
+  // client's windows are checked until one look finds them all visible.
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        std::vector<HWND> windows = TopLevelWindows(churning.process().id());
+        return std::all_of(windows.begin(), windows.end(), [](HWND window) {
+          return ClassName(window) != L"QufPanelWnd" || IsWindowVisible(window);
+        });
+      },
+      kWaitMs));
+}
+
+TEST_F(ReliabilityTest, AWindowThatStopsAnsweringMidRefresh) {
+  SimClient hanging({{L"QufPanelWnd", L"卡住的游戏", 800, 600, true, L"hung"}});
+  ASSERT_TRUE(hanging.started());
+  const HWND stuck = hanging.HandleOf(L"卡住的游戏");
+  ASSERT_NO_FATAL_FAILURE(AutoRefreshEvery(L"0.5"));
+  ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(stuck); }, kWaitMs));
+
+  hanging.Hang();
+  // Long enough for the system to count the window as hung.
+  double slowest = 0;
+  const DWORD start = GetTickCount();
+  while (GetTickCount() - start < 7000) {
+    bool answered = false;
+    slowest =
+        std::max(slowest, Measure([&] { answered = Responds(form_, 5000); }));
+    ASSERT_TRUE(answered);
+    Sleep(100);
+  }
+  EXPECT_LT(slowest, kAnswerBoundMs);
+  hanging.Resume();
+
+  ASSERT_NO_FATAL_FAILURE(CloseAndWait(panel_, form_));
+  form_ = nullptr;
+  EXPECT_TRUE(AllTrackedShownAtOrigin());
+  EXPECT_TRUE(WaitUntil([&] { return ShownAtOrigin(stuck); }, kWaitMs));
+}
+
+}  // namespace
+}  // namespace corvantis::e2e
