@@ -71,9 +71,11 @@ class PanelFixture : public testing::Test {
            ListBoxTexts(games_).size() == 2;
   }
 
+  // Lists filled, then every tracked window hidden.
   void ClickRefresh() {
     PostClick(Control(kCommand1));
     ASSERT_TRUE(WaitUntil([&] { return ListsFull(); }, kWaitMs));
+    ASSERT_TRUE(AllTrackedHidden());
   }
 
   std::vector<HWND> Tracked() const {
@@ -101,12 +103,27 @@ class PanelFixture : public testing::Test {
         kWaitMs);
   }
 
-  // Picks the game in the list as a click would; true once it shows.
+  // Shown as the panel shows a window: restored, at 0,0, 800 x 600.
+  static bool ShownAndPlaced(HWND window) {
+    WindowState state = ReadWindow(window);
+    return state.visible && !state.iconic && state.rect.left == 0 &&
+           state.rect.top == 0 && state.rect.right == 800 &&
+           state.rect.bottom == 600;
+  }
+
+  // Picks the game in the list as a click would; true once it shows. (Hiding
+  // a game flashes it minimised first: visible alone is not shown.)
   bool ChooseGame(const std::wstring& title) {
-    int entry = EntryOf(games_, title);
-    return entry >= 0 && SelectListBoxEntry(games_, entry) &&
-           WaitUntil([&] { return IsWindowVisible(client_.HandleOf(title)); },
-                     kWaitMs);
+    HWND game = client_.HandleOf(title);
+    // A refresh between the choice and its notice empties the choice:
+    // choose again.
+    return WaitUntil(
+        [&] {
+          int entry = EntryOf(games_, title);
+          return entry >= 0 && SelectListBoxEntry(games_, entry) &&
+                 WaitUntil([&] { return ShownAndPlaced(game); }, 1000);
+        },
+        kWaitMs);
   }
 
   SimClient client_{{{L"QufPanelWnd", L"QQ游戏", 1000, 700},

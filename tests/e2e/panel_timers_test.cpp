@@ -1,0 +1,171 @@
+// Corvantis.exe's two timers seen from outside: auto-refresh (Command2 and
+// the period in Text1) and stay-on-top (Check1). A refresh shows itself by
+// hiding again a window that a choice in the list has just shown.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/form1_win32.h"
+#include "harness/harness.h"
+#include "harness/panel_fixture.h"
+
+namespace corvantis::e2e {
+namespace {
+
+constexpr wchar_t kGame[] = L"中国象棋";
+// Several ticks of a half-second period.
+constexpr DWORD kTicksMs = 2000;
+
+class PanelTimersTest : public PanelFixture {
+ protected:
+  std::wstring AutoCaption() const { return WindowTitle(Control(kCommand2)); }
+
+  // Types the period and presses Command2, which switches auto-refresh on
+  // for a good period.
+  void SwitchOn(const std::wstring& period) {
+    ASSERT_TRUE(WriteText(Control(kText1), period));
+    ASSERT_TRUE(Click(Control(kCommand2)));
+    ASSERT_EQ(AutoCaption(), L"取消自动");
+  }
+
+  // Shows the game by choosing it; true if a refresh hides it again within
+  // timeout_ms.
+  bool ChosenGameHiddenAgain(DWORD timeout_ms) {
+    HWND game = client_.HandleOf(kGame);
+    // A refresh under way shows every window for a moment.
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(game); }, kWaitMs));
+    EXPECT_TRUE(ChooseGame(kGame));
+    return WaitUntil([&] { return !IsWindowVisible(game); }, timeout_ms);
+  }
+
+  HWND PanelMessageBox(DWORD timeout_ms) const {
+    return WaitForMessageBox(panel_.id(), timeout_ms);
+  }
+};
+
+TEST_F(PanelTimersTest, HalfSecondPeriodRefreshesOverAndOver) {
+  SwitchOn(L"0.5");
+  ASSERT_TRUE(WaitUntil([&] { return ListsFull(); }, kWaitMs));
+  ASSERT_TRUE(AllTrackedHidden());
+  EXPECT_TRUE(ChosenGameHiddenAgain(kTicksMs));
+  EXPECT_TRUE(ChosenGameHiddenAgain(kTicksMs));
+}
+
+TEST_F(PanelTimersTest, ZeroPeriodIsOnButNeverTicks) {
+  ClickRefresh();
+  SwitchOn(L"0");
+  EXPECT_FALSE(ChosenGameHiddenAgain(kTicksMs));
+}
+
+TEST_F(PanelTimersTest, SecondQuickClickSwitchesAutoRefreshOffAgain) {
+  ClickRefresh();
+  ASSERT_TRUE(WriteText(Control(kText1), L"0.5"));
+  ASSERT_TRUE(Click(Control(kCommand2)));
+  ASSERT_TRUE(Click(Control(kCommand2)));
+  EXPECT_EQ(AutoCaption(), L"自动刷新");
+  EXPECT_FALSE(ChosenGameHiddenAgain(kTicksMs));
+}
+
+TEST_F(PanelTimersTest, EditedPeriodAppliesFromTheNextTick) {
+  SwitchOn(L"0.5");
+  ASSERT_TRUE(WaitUntil([&] { return ListsFull(); }, kWaitMs));
+  ASSERT_TRUE(AllTrackedHidden());
+  ASSERT_TRUE(ChosenGameHiddenAgain(kTicksMs));
+
+  ASSERT_TRUE(WriteText(Control(kText1), L"30"));
+  // The next tick, due within half a second, still comes and reads the new
+  // period; it may come before the game is chosen again. After it, none for
+  // half a minute.
+  int hidden = 0;
+  while (hidden < 2 && ChosenGameHiddenAgain(3000)) ++hidden;
+  EXPECT_LE(hidden, 1);
+  EXPECT_EQ(AutoCaption(), L"取消自动");
+}
+
+TEST_F(PanelTimersTest, BadPeriodIsRefusedWithABox) {
+  ClickRefresh();
+  for (const wchar_t* period : {L"abc", L"-1", L"nan", L"1e9"}) {
+    SCOPED_TRACE(testing::Message() << "period " << period);
+    ASSERT_TRUE(WriteText(Control(kText1), period));
+    // The box keeps the handler waiting: post the click.
+    PostClick(Control(kCommand2));
+    HWND box = PanelMessageBox(kWaitMs);
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(WindowTitle(box), L"系统提示");
+    EXPECT_EQ(GetWindow(box, GW_OWNER), form_);
+    std::wstring text;
+    for (const std::wstring& part : ChildTexts(box, L"Static")) text += part;
+    EXPECT_NE(text.find(L"86400"), std::wstring::npos) << text.size();
+    EXPECT_EQ(AutoCaption(), L"自动刷新");
+    ASSERT_TRUE(AnswerMessageBox(box, IDOK));
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box); }, kWaitMs));
+  }
+  // Auto-refresh stayed off.
+  EXPECT_FALSE(ChosenGameHiddenAgain(kTicksMs));
+}
+
+TEST_F(PanelTimersTest, BadPeriodTypedWhileRunningKeepsTheLastInterval) {
+  SwitchOn(L"0.5");
+  ASSERT_TRUE(WaitUntil([&] { return ListsFull(); }, kWaitMs));
+  ASSERT_TRUE(AllTrackedHidden());
+  for (const wchar_t* period : {L"abc", L"-1", L"nan", L"1e9"}) {
+    SCOPED_TRACE(testing::Message() << "period " << period);
+    ASSERT_TRUE(WriteText(Control(kText1), period));
+    EXPECT_EQ(PanelMessageBox(1500), nullptr);
+    EXPECT_TRUE(ChosenGameHiddenAgain(kTicksMs));
+    EXPECT_EQ(AutoCaption(), L"取消自动");
+  }
+}
+
+TEST_F(PanelTimersTest, CancelledSessionEndResumesAutoRefresh) {
+  SwitchOn(L"0.5");
+  ASSERT_TRUE(WaitUntil([&] { return ListsFull(); }, kWaitMs));
+  ASSERT_TRUE(AllTrackedHidden());
+  DWORD_PTR answer = 0;
+  ASSERT_TRUE(SendMessageTimeoutW(form_, WM_QUERYENDSESSION, 0, 0,
+                                  SMTO_ABORTIFHUNG, kWaitMs, &answer));
+  // While the session may end, no tick hides a window again.
+  EXPECT_EQ(VisibleTracked(), 4);
+  EXPECT_FALSE(WaitUntil([&] { return VisibleTracked() < 4; }, kTicksMs));
+  ASSERT_TRUE(SendMessageTimeoutW(form_, WM_ENDSESSION, FALSE, 0,
+                                  SMTO_ABORTIFHUNG, kWaitMs, &answer));
+  EXPECT_TRUE(AllTrackedHidden(kTicksMs));
+}
+
+class PanelTopmostTest : public PanelFixture {
+ protected:
+  // Puts the rival on top of every window, the panel included.
+  void RaiseRival() {
+    ASSERT_TRUE(SetWindowPos(rival_.window(), HWND_TOPMOST, 0, 0, 0, 0,
+                             SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE));
+    ASSERT_TRUE(IsAbove(rival_.window(), form_));
+  }
+
+  bool PanelBackOnTop() const {
+    return WaitUntil([&] { return IsAbove(form_, rival_.window()); },
+                     kTicksMs + 500);
+  }
+
+  OwnWindow rival_{L"CorvantisE2eRival", L"rival", {600, 400, 900, 700}};
+};
+
+TEST_F(PanelTopmostTest, Check1SwitchesTheReassertingOnAndOff) {
+  ASSERT_NE(rival_.window(), nullptr);
+  RaiseRival();
+  EXPECT_TRUE(PanelBackOnTop());
+
+  HWND check = Control(kCheck1);
+  ASSERT_TRUE(Click(check));
+  ASSERT_EQ(CheckState(check), BST_UNCHECKED);
+  RaiseRival();
+  EXPECT_FALSE(PanelBackOnTop());
+  // Only the re-asserting stops: the panel stays a topmost window.
+  EXPECT_NE(ReadWindow(form_).ex_style & WS_EX_TOPMOST, 0);
+
+  ASSERT_TRUE(Click(check));
+  ASSERT_EQ(CheckState(check), BST_CHECKED);
+  EXPECT_TRUE(PanelBackOnTop());
+}
+
+}  // namespace
+}  // namespace corvantis::e2e
