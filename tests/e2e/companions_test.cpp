@@ -2,9 +2,9 @@
 // start, another client instance on Command3 and the download page on
 // Command4. The companions are copies of companion_stub.exe, which record
 // how they were started; Wine's browser is a recorder that opens nothing.
+#include <gtest/gtest.h>
 #include <windows.h>
 // After windows.h, whose types it uses.
-#include <gtest/gtest.h>
 #include <winioctl.h>
 
 #include <algorithm>
@@ -201,12 +201,11 @@ class CompanionsTest : public testing::Test {
     if (form != nullptr) PostMessageW(form, WM_CLOSE, 0, 0);
     panel_.WaitForExit(kWaitMs);
     panel_.Kill();
-    if (folder_ != scratch_) {
-      RemoveScratchDirectory(folder_);
-      RemoveDirectoryW((folder_ + kClient).c_str());
+    // The program folder first: it may lie inside the scratch folder.
+    for (const std::wstring& folder : {folder_, scratch_}) {
+      RemoveDirectoryW((folder + kClient).c_str());
+      RemoveScratchDirectory(folder);
     }
-    RemoveDirectoryW((scratch_ + kClient).c_str());
-    RemoveScratchDirectory(scratch_);
   }
 
   // Makes the program folder a new subfolder of the scratch folder.
@@ -382,7 +381,6 @@ TEST_F(CompanionsTest, HiddenClientCountsAsMissing) {
   ASSERT_NO_FATAL_FAILURE(StartWithUpdater());
   ASSERT_NO_FATAL_FAILURE(ExpectMissingClientBox());
   EXPECT_EQ(SettledLaunchCount(), 1u);
-  SetFileAttributesW((folder_ + kClient).c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 TEST_F(CompanionsTest, DirectoryNamedLikeTheClientCountsAsMissing) {
