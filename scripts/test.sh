@@ -28,6 +28,7 @@ build mingw-i686
 build mingw-x86_64
 bash tests/pe/check.sh build/mingw-i686/src/app/Corvantis.exe i686
 bash tests/pe/check.sh build/mingw-x86_64/src/app/Corvantis.exe x86_64
+bash tests/release/check.sh
 
 echo "== unit and end-to-end tests under Wine"
 bash tests/e2e/run.sh build/mingw-x86_64

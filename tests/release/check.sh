@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# Builds the release package with scripts/release.sh and checks what it
+# holds: exactly the exe, the readme, the licence and the sums; a 32-bit
+# exe carrying the project's version; sums that match; a readme in both
+# languages naming every button; the same zip when built twice.
+set -uo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+cd "$root"
+passed=0
+failed=0
+
+check() {
+  local what=$1
+  shift
+  if "$@"; then
+    passed=$((passed + 1))
+  else
+    failed=$((failed + 1))
+    echo "release: FAILED: $what"
+  fi
+}
+
+# Both builds below stamp the files alike, whatever is committed meanwhile.
+export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null || date +%s)}
+zip_path=$(bash scripts/release.sh) || {
+  echo "release: scripts/release.sh failed"
+  exit 1
+}
+version=$(sed -n 's/^project(Corvantis VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+name=Corvantis-$version-win32
+check "zip named after the project version $version" \
+  test "$(basename "$zip_path")" = "$name.zip"
+
+expected=$(printf '%s\n' "$name/Corvantis.exe" "$name/LICENSE.txt" \
+  "$name/README.txt" "$name/SHA256SUMS.txt")
+check "zip holds exactly the exe, readme, licence and sums" \
+  test "$(unzip -Z1 "$zip_path" | sort)" = "$expected"
+check "zip's own sum matches" \
+  bash -c 'cd "$(dirname "$0")" && sha256sum --quiet -c "$(basename "$0").sha256"' "$zip_path"
+
+unpacked=$(mktemp -d)
+trap 'rm -rf "$unpacked"' EXIT
+unzip -q "$zip_path" -d "$unpacked"
+dir=$unpacked/$name
+check "sums of the exe, readme and licence match" \
+  bash -c 'cd "$0" && sha256sum --quiet -c SHA256SUMS.txt &&
+    test "$(cut -c67- SHA256SUMS.txt | sort | tr "\n" " ")" = \
+      "Corvantis.exe LICENSE.txt README.txt "' "$dir"
+
+exe=$dir/Corvantis.exe
+check "exe is a 32-bit GUI program" \
+  grep -q 'PE32 executable (GUI) Intel 80386' <<<"$(file -b "$exe")"
+# FileVersion and ProductVersion strings of the version resource (UTF-16).
+check "exe's version resource carries $version.0" \
+  test "$(strings -el "$exe" | grep -cx "$version\.0")" -ge 2
+
+readme=$dir/README.txt
+check "readme starts with a UTF-8 byte order mark" \
+  test "$(head -c 3 "$readme" | od -An -tx1 | tr -d ' ')" = efbbbf
+check "readme has CRLF line ends" \
+  bash -c '! grep -qv $'"'"'\r$'"'"' "$0"' "$readme"
+for text in 手动刷新 自动刷新 取消自动 全部关闭 窗口置顶 新开一个大厅 下载Ostrel \
+  QQGame.exe "== 中文 ==" "== English ==" "Corvantis $version"; do
+  check "readme mentions $text" grep -qF "$text" "$readme"
+done
+
+check "licence is the MIT licence of Corvantis developers" \
+  bash -c 'grep -qx "MIT License.\$" "$0" &&
+    grep -qx "Copyright (c) 2026 Corvantis developers.\$" "$0"' "$dir/LICENSE.txt"
+check "licence text equals LICENSE" \
+  bash -c 'diff -q <(tr -d "\r" <"$0") LICENSE >/dev/null' "$dir/LICENSE.txt"
+
+first=$(sha256sum <"$zip_path")
+bash scripts/release.sh >/dev/null 2>&1
+check "a second build gives the same zip" test "$(sha256sum <"$zip_path")" = "$first"
+
+echo "release: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
