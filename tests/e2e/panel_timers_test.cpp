@@ -49,6 +49,18 @@ TEST_F(PanelTimersTest, HalfSecondPeriodRefreshesOverAndOver) {
   ASSERT_TRUE(AllTrackedHidden());
   EXPECT_TRUE(ChosenGameHiddenAgain(kTicksMs));
   EXPECT_TRUE(ChosenGameHiddenAgain(kTicksMs));
+
+  // A game the client opens meanwhile is counted, listed and hidden.
+  OwnWindow opened(L"QufPanelWnd", L"台球", {100, 100, 700, 500});
+  ASSERT_NE(opened.window(), nullptr);
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        return WindowTitle(Control(kLabel2)) == L"游戏个数：3" &&
+               EntryOf(games_, L"台球") >= 0 &&
+               !IsWindowVisible(opened.window());
+      },
+      kTicksMs));
+  EXPECT_EQ(WindowTitle(Control(kLabel1)), L"大厅个数：2");
 }
 
 TEST_F(PanelTimersTest, ZeroPeriodIsOnButNeverTicks) {
