@@ -51,6 +51,17 @@ std::int16_t Win32ListBox::ListIndex() const {
                                               : std::int16_t{-1};
 }
 
+void Win32ListBox::BeginUpdate() {
+  SendMessageW(list_, WM_SETREDRAW, FALSE, 0);
+}
+
+void Win32ListBox::EndUpdate() {
+  SendMessageW(list_, WM_SETREDRAW, TRUE, 0);
+  // Turning redrawing back on does not repaint what changed meanwhile.
+  RedrawWindow(list_, nullptr, nullptr,
+               RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
+}
+
 Text Win32Caption::Caption() const { return WindowText(control_); }
 
 void Win32Caption::SetCaption(const Text& caption) {

@@ -20,6 +20,8 @@ class Win32ListBox final : public ListControl {
   std::int16_t ListCount() const override;
   Text List(std::int16_t index) const override;
   std::int16_t ListIndex() const override;
+  void BeginUpdate() override;
+  void EndUpdate() override;
 
  private:
   HWND list_;

@@ -20,6 +20,24 @@ class ListControl {
   virtual Text List(std::int16_t index) const = 0;
   // Index of the entry the user selected, -1 when none.
   virtual std::int16_t ListIndex() const = 0;
+  // Between these a list on screen need not show each change: a refill
+  // inside them is drawn once, at the end, not once per entry.
+  virtual void BeginUpdate() {}
+  virtual void EndUpdate() {}
+};
+
+// One batch of changes to a list, ended however the scope is left.
+class ScopedListUpdate {
+ public:
+  explicit ScopedListUpdate(ListControl& list) : list_(list) {
+    list_.BeginUpdate();
+  }
+  ~ScopedListUpdate() { list_.EndUpdate(); }
+  ScopedListUpdate(const ScopedListUpdate&) = delete;
+  ScopedListUpdate& operator=(const ScopedListUpdate&) = delete;
+
+ private:
+  ListControl& list_;
 };
 
 class CaptionControl {

@@ -87,12 +87,14 @@ std::int32_t ScanWindowProc(WindowHandle window, std::int32_t /*argument*/) {
 void RefreshWindowLists(WindowSystem& windows, TrackedWindows& lists,
                         CaptionControl& Label1, CaptionControl& Label2) {
   ShowTrackedWindows(windows, lists);
-  lists.大厅名称.Clear();
-  lists.游戏名称.Clear();
-  lists.大厅句柄.Clear();
-  lists.游戏句柄.Clear();
-  ScanTarget target{windows, lists};
   {
+    ScopedListUpdate lobby_update(lists.大厅名称);
+    ScopedListUpdate game_update(lists.游戏名称);
+    lists.大厅名称.Clear();
+    lists.游戏名称.Clear();
+    lists.大厅句柄.Clear();
+    lists.游戏句柄.Clear();
+    ScanTarget target{windows, lists};
     ScopedScanTarget scope(target);
     windows.EnumChildWindows(0, ScanWindowProc, 0);
   }
