@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <cwctype>
 #include <iostream>
 #include <string>
 #include <utility>
