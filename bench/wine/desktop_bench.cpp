@@ -1,6 +1,6 @@
 // desktop_bench: times Corvantis's work on a real desktop, under Wine or on
 // Windows, against simulated clients, and prints tab-separated lines:
-//   refresh N M REAL_MS BARE_MS SELECT_MS CLOSE_MS   (medians)
+//   refresh N M REAL_MS BARE_MS RATIO SELECT_MS CLOSE_MS   (medians)
 //   start PANEL_MS BASELINE_MS                       (medians, warm)
 //   memory PANEL_PRIVATE_BYTES BASELINE_PRIVATE_BYTES
 // The baseline is a program of one plain window (simclient.exe), started
@@ -14,7 +14,9 @@
 // is taken from this program's own folder. The refresh runs the program's
 // own code (Win32WindowSystem, RefreshWindowLists, real list boxes) in a
 // window of this process; the bare loop beside it makes only the Win32 calls
-// that refresh needs, so their ratio is the cost of everything else.
+// that refresh needs, so their ratio is the cost of everything else. The
+// two run in turns and RATIO is the median of each turn's ratio, which
+// keeps a machine whose load changes from skewing it.
 #include <windows.h>
 // After windows.h, whose types they use.
 #include <commctrl.h>
@@ -313,6 +315,7 @@ class BareRefresh {
 struct Row {
   double real = 0;
   double bare = 0;
+  double ratio = 0;
   double select = 0;
   double close = 0;
 };
@@ -329,7 +332,7 @@ bool MeasureDesktop(BenchPanel& panel, const std::wstring& directory,
   BareRefresh bare(panel.lobbies(), panel.games());
   bare.Run();
   if (bare.tracked() != tracked) return false;
-  std::vector<double> real_times, bare_times, select_times, close_times;
+  std::vector<double> real_times, bare_times, ratios, select_times, close_times;
   for (int run = 0; run < runs; ++run) {
     PumpMessages();
     // Alternating which goes first cancels any drift between the two.
@@ -340,6 +343,7 @@ bool MeasureDesktop(BenchPanel& panel, const std::wstring& directory,
       bare_times.push_back(TimeMs([&] { bare.Run(); }));
       real_times.push_back(TimeMs([&] { panel.Refresh(); }));
     }
+    ratios.push_back(real_times.back() / bare_times.back());
   }
   for (int run = 0; run < runs; ++run) {
     PumpMessages();
@@ -355,8 +359,8 @@ bool MeasureDesktop(BenchPanel& panel, const std::wstring& directory,
     // The client ends once its last window has closed.
     if (!clients.WaitForExit(30000)) return false;
   }
-  row = {Median(real_times), Median(bare_times), Median(select_times),
-         Median(close_times)};
+  row = {Median(real_times), Median(bare_times), Median(ratios),
+         Median(select_times), Median(close_times)};
   return true;
 }
 
@@ -581,8 +585,8 @@ int wmain(int argc, wchar_t** argv) {
       }
       Print("refresh\t" + std::to_string(tracked) + "\t" +
             std::to_string(others_count) + "\t" + Number(row.real) + "\t" +
-            Number(row.bare) + "\t" + Number(row.select) + "\t" +
-            Number(row.close));
+            Number(row.bare) + "\t" + Number(row.ratio) + "\t" +
+            Number(row.select) + "\t" + Number(row.close));
     }
   }
   const bool panel_measured = (one_desktop && !panel_only) ||
