@@ -71,7 +71,8 @@ fi
 size() { stat -c %s "$1"; }
 kib() { awk -v b="$1" 'BEGIN { printf "%.1f KiB", b / 1024 }'; }
 mib() { awk -v b="$1" 'BEGIN { printf "%.2f MiB", b / 1048576 }'; }
-read -r _ start_ms baseline_start_ms < <(grep '^start' "$out/desktop.tsv")
+read -r start_ms baseline_start_ms < <(awk -F'\t' '$1 == "start" {
+  printf "%.0f %.0f\n", $2, $3 }' "$out/desktop.tsv")
 read -r _ panel_bytes baseline_bytes < <(grep '^memory' "$out/desktop.tsv")
 
 {
