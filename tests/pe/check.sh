@@ -7,19 +7,9 @@ set -uo pipefail
 exe=$1
 arch=$2
 objdump=${arch}-w64-mingw32-objdump
-passed=0
-failed=0
-
-check() {
-  local what=$1
-  shift
-  if "$@"; then
-    passed=$((passed + 1))
-  else
-    failed=$((failed + 1))
-    echo "pe: FAILED: $what ($exe)"
-  fi
-}
+# shellcheck source=tests/lib/checks.sh
+source "$(dirname "$0")/../lib/checks.sh"
+CHECKS_NAME="pe $arch"
 
 headers=$("$objdump" -p "$exe")
 sections=$("$objdump" -h "$exe")
@@ -47,5 +37,4 @@ while read -r dll; do
 done < <(awk '/DLL Name:/ {print $3}' <<<"$headers")
 check "imports something" grep -q 'DLL Name:' <<<"$headers"
 
-echo "pe $arch: $passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+checks_done

@@ -6,19 +6,9 @@
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 cd "$root"
-passed=0
-failed=0
-
-check() {
-  local what=$1
-  shift
-  if "$@"; then
-    passed=$((passed + 1))
-  else
-    failed=$((failed + 1))
-    echo "release: FAILED: $what"
-  fi
-}
+# shellcheck source=tests/lib/checks.sh
+source "$root/tests/lib/checks.sh"
+CHECKS_NAME="release"
 
 # Both builds below stamp the files alike, whatever is committed meanwhile.
 export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null || date +%s)}
@@ -74,5 +64,4 @@ first=$(sha256sum <"$zip_path")
 bash scripts/release.sh >/dev/null 2>&1
 check "a second build gives the same zip" test "$(sha256sum <"$zip_path")" = "$first"
 
-echo "release: $passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+checks_done

@@ -154,24 +154,7 @@ std::wstring ReadUtf8File(const std::wstring& path) {
     bytes.append(buffer, got);
   }
   CloseHandle(file);
-  if (bytes.empty()) return std::wstring();
-  int size = MultiByteToWideChar(CP_UTF8, 0, bytes.data(),
-                                 static_cast<int>(bytes.size()), nullptr, 0);
-  std::wstring text(static_cast<size_t>(size), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()),
-                      text.data(), size);
-  return text;
-}
-
-std::string ToUtf8(const std::wstring& text) {
-  if (text.empty()) return std::string();
-  int size = WideCharToMultiByte(CP_UTF8, 0, text.data(),
-                                 static_cast<int>(text.size()), nullptr, 0,
-                                 nullptr, nullptr);
-  std::string result(static_cast<size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                      result.data(), size, nullptr, nullptr);
-  return result;
+  return FromUtf8(bytes);
 }
 
 bool WriteUtf8File(const std::wstring& path, const std::wstring& text) {

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "harness/utf8.h"
+
 namespace corvantis::e2e {
 
 // A started program; killed when this object goes if it still runs.
@@ -46,7 +48,6 @@ void RemoveScratchDirectory(const std::wstring& directory);
 // Whole file as UTF-8 converted to UTF-16; empty if it cannot be read.
 std::wstring ReadUtf8File(const std::wstring& path);
 bool WriteUtf8File(const std::wstring& path, const std::wstring& text);
-std::string ToUtf8(const std::wstring& text);
 std::vector<std::wstring> SplitLines(const std::wstring& text);
 
 // Polls condition every 10 ms; true once it holds, false after timeout_ms.

@@ -28,11 +28,16 @@
 #include <string>
 #include <vector>
 
+#include "harness/utf8.h"
+
 namespace {
+
+using corvantis::e2e::FromUtf8;
+using corvantis::e2e::ToUtf8;
 
 enum class Behaviour { kNormal, kHung, kConfirm };
 
-struct WindowSpec {
+struct WindowDescription {
   std::wstring class_name;
   std::wstring title;
   int width = 0;
@@ -42,7 +47,7 @@ struct WindowSpec {
 };
 
 struct Slot {
-  WindowSpec spec;
+  WindowDescription description;
   int index = 0;
   HWND window = nullptr;   // null once closed
   bool churning = false;   // destroyed by churn, to be created again
@@ -65,27 +70,6 @@ HANDLE g_log = INVALID_HANDLE_VALUE;
 HANDLE g_hang_event = nullptr;
 DWORD g_main_thread = 0;
 LONG g_open_windows = 0;
-
-std::string ToUtf8(const std::wstring& text) {
-  if (text.empty()) return std::string();
-  int size = WideCharToMultiByte(CP_UTF8, 0, text.data(),
-                                 static_cast<int>(text.size()), nullptr, 0,
-                                 nullptr, nullptr);
-  std::string result(static_cast<size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                      result.data(), size, nullptr, nullptr);
-  return result;
-}
-
-std::wstring FromUtf8(const std::string& text) {
-  if (text.empty()) return std::wstring();
-  int size = MultiByteToWideChar(CP_UTF8, 0, text.data(),
-                                 static_cast<int>(text.size()), nullptr, 0);
-  std::wstring result(static_cast<size_t>(size), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                      result.data(), size);
-  return result;
-}
 
 std::wstring HandleText(HWND window) {
   return std::to_wstring(static_cast<INT32>(reinterpret_cast<INT_PTR>(window)));
@@ -123,29 +107,31 @@ std::vector<std::wstring> Split(const std::wstring& line, wchar_t separator) {
   }
 }
 
-bool ParseSpec(const std::wstring& line, WindowSpec* spec) {
+bool ParseDescription(const std::wstring& line,
+                      WindowDescription* description) {
   std::vector<std::wstring> fields = Split(line, L'\t');
   if (fields.size() != 6) return false;
-  spec->class_name = fields[0];
-  spec->title = fields[1];
-  spec->width = _wtoi(fields[2].c_str());
-  spec->height = _wtoi(fields[3].c_str());
-  if (spec->class_name.empty() || spec->width <= 0 || spec->height <= 0) {
+  description->class_name = fields[0];
+  description->title = fields[1];
+  description->width = _wtoi(fields[2].c_str());
+  description->height = _wtoi(fields[3].c_str());
+  if (description->class_name.empty() || description->width <= 0 ||
+      description->height <= 0) {
     return false;
   }
   if (fields[4] == L"visible") {
-    spec->visible = true;
+    description->visible = true;
   } else if (fields[4] == L"hidden") {
-    spec->visible = false;
+    description->visible = false;
   } else {
     return false;
   }
   if (fields[5] == L"normal") {
-    spec->behaviour = Behaviour::kNormal;
+    description->behaviour = Behaviour::kNormal;
   } else if (fields[5] == L"hung") {
-    spec->behaviour = Behaviour::kHung;
+    description->behaviour = Behaviour::kHung;
   } else if (fields[5] == L"confirm") {
-    spec->behaviour = Behaviour::kConfirm;
+    description->behaviour = Behaviour::kConfirm;
   } else {
     return false;
   }
@@ -165,7 +151,7 @@ bool ReadSpecs(const std::wstring& path) {
     if (!line.empty() && line.back() == L'\r') line.pop_back();
     if (line.empty() || line[0] == L'#') continue;
     auto slot = std::make_unique<Slot>();
-    if (!ParseSpec(line, &slot->spec)) {
+    if (!ParseDescription(line, &slot->description)) {
       Fail(path + L":" + std::to_wstring(number) + L": bad window line");
       return false;
     }
@@ -217,8 +203,8 @@ void WriteHandles() {
   EnterCriticalSection(&g_lock);
   for (const auto& slot : g_slots) {
     if (slot->window == nullptr) continue;
-    text += HandleText(slot->window) + L"\t" + slot->spec.class_name + L"\t" +
-            slot->spec.title + L"\n";
+    text += HandleText(slot->window) + L"\t" + slot->description.class_name +
+            L"\t" + slot->description.title + L"\n";
   }
   LeaveCriticalSection(&g_lock);
   std::string bytes = ToUtf8(text);
@@ -249,9 +235,10 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam,
   if (slot == nullptr) return DefWindowProcW(window, message, wparam, lparam);
   switch (message) {
     case WM_CLOSE:
-      LogClose(window, slot->spec.title);
-      if (slot->spec.behaviour == Behaviour::kConfirm &&
-          MessageBoxW(window, L"Close this window?", slot->spec.title.c_str(),
+      LogClose(window, slot->description.title);
+      if (slot->description.behaviour == Behaviour::kConfirm &&
+          MessageBoxW(window, L"Close this window?",
+                      slot->description.title.c_str(),
                       MB_YESNO | MB_ICONQUESTION) != IDYES) {
         return 0;
       }
@@ -263,7 +250,7 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam,
       slot->window = nullptr;
       LeaveCriticalSection(&g_lock);
       WriteHandles();
-      if (slot->spec.behaviour == Behaviour::kHung) PostQuitMessage(0);
+      if (slot->description.behaviour == Behaviour::kHung) PostQuitMessage(0);
       if (InterlockedDecrement(&g_open_windows) == 0) {
         PostThreadMessageW(g_main_thread, WM_QUIT, 0, 0);
       }
@@ -276,7 +263,7 @@ bool RegisterClasses() {
   for (const auto& slot : g_slots) {
     WNDCLASSEXW existing = {};
     existing.cbSize = sizeof existing;
-    const wchar_t* name = slot->spec.class_name.c_str();
+    const wchar_t* name = slot->description.class_name.c_str();
     if (GetClassInfoExW(GetModuleHandleW(nullptr), name, &existing)) continue;
     WNDCLASSEXW window_class = {};
     window_class.cbSize = sizeof window_class;
@@ -286,7 +273,7 @@ bool RegisterClasses() {
     window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
     window_class.lpszClassName = name;
     if (!RegisterClassExW(&window_class)) {
-      Fail(L"cannot register class " + slot->spec.class_name);
+      Fail(L"cannot register class " + slot->description.class_name);
       return false;
     }
   }
@@ -296,10 +283,11 @@ bool RegisterClasses() {
 HWND CreateSlotWindow(Slot* slot) {
   int offset = 40 + 24 * slot->index;
   HWND window = CreateWindowExW(
-      0, slot->spec.class_name.c_str(), slot->spec.title.c_str(),
-      WS_OVERLAPPEDWINDOW, offset, offset, slot->spec.width, slot->spec.height,
-      nullptr, nullptr, GetModuleHandleW(nullptr), slot);
-  if (window != nullptr && slot->spec.visible) {
+      0, slot->description.class_name.c_str(), slot->description.title.c_str(),
+      WS_OVERLAPPEDWINDOW, offset, offset, slot->description.width,
+      slot->description.height, nullptr, nullptr, GetModuleHandleW(nullptr),
+      slot);
+  if (window != nullptr && slot->description.visible) {
     ShowWindow(window, SW_SHOWNORMAL);
   }
   EnterCriticalSection(&g_lock);
@@ -331,7 +319,8 @@ DWORD WINAPI HungWindowThread(void* parameter) {
 
 void Churn() {
   for (const auto& slot : g_slots) {
-    if (slot->spec.behaviour == Behaviour::kHung || slot->window == nullptr) {
+    if (slot->description.behaviour == Behaviour::kHung ||
+        slot->window == nullptr) {
       continue;
     }
     slot->churning = true;
@@ -363,7 +352,7 @@ int Run(int argc, wchar_t** argv) {
 
   std::vector<HANDLE> threads;
   for (const auto& slot : g_slots) {
-    if (slot->spec.behaviour != Behaviour::kHung) continue;
+    if (slot->description.behaviour != Behaviour::kHung) continue;
     if (g_hang_event == nullptr) {
       if (g_options.hang_event_name.empty()) {
         Fail(L"a hung window needs --hang-event");
@@ -377,9 +366,9 @@ int Run(int argc, wchar_t** argv) {
         CreateThread(nullptr, 0, HungWindowThread, slot.get(), 0, nullptr));
   }
   for (const auto& slot : g_slots) {
-    if (slot->spec.behaviour == Behaviour::kHung) continue;
+    if (slot->description.behaviour == Behaviour::kHung) continue;
     if (CreateSlotWindow(slot.get()) == nullptr) {
-      Fail(L"cannot create window " + slot->spec.title);
+      Fail(L"cannot create window " + slot->description.title);
       return 3;
     }
   }
