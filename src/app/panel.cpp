@@ -11,7 +11,6 @@ namespace {
 
 constexpr char16_t kAutoRefreshOff[] = u"自动刷新";
 constexpr char16_t kAutoRefreshOn[] = u"取消自动";
-constexpr char16_t kBoxTitle[] = u"系统提示";
 
 }  // namespace
 

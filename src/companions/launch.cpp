@@ -18,7 +18,7 @@ void LaunchCompanion(CompanionServices& services, WindowHandle panel,
   const Text path = services.files.ProgramDirectory() + companion.file_name;
   if (!services.files.IsNormalFile(path)) {
     services.boxes.ShowInformation(
-        u"系统提示", UnscrambleMessage(companion.stored_missing_message));
+        kBoxTitle, UnscrambleMessage(companion.stored_missing_message));
     return;
   }
   services.windows.ShellExecuteA(panel, u"open", path, companion.parameters,

@@ -4,6 +4,9 @@
 
 namespace corvantis {
 
+// The title of every information box the panel shows.
+inline constexpr char16_t kBoxTitle[] = u"系统提示";
+
 // The updater "自动升级.exe" is not beside Corvantis.
 extern const char16_t kUpdaterMissingMessage[];
 // "QQGame.exe" is not beside Corvantis.
