@@ -360,10 +360,11 @@ void Form1::OnEvent(UINT message, UINT_PTR source, UINT code) {
 void Form1::OnQueryEndSession() {
   // Every tracked window comes back while the session can still show it;
   // the answer is always yes.
-  live_->panel.Form_Unload();
+  if (live_) live_->panel.Form_Unload();
 }
 
 void Form1::OnEndSession(bool ending) {
+  if (!live_) return;
   if (ending) {
     // The process ends once this returns.
     live_->panel.Form_Unload();
