@@ -233,6 +233,9 @@ TEST_F(TrackingTest, SelectionShowsExactlyTheChosenWindow) {
   EXPECT_EQ(VisibleCount(Tracked()), 1);
   EXPECT_TRUE(IsWindowVisible(chess));
   EXPECT_FALSE(IsIconic(chess));
+  // Hidden for the first time, the game was moved while minimised, which
+  // leaves where it is restored; the selection places it all the same.
+  ExpectRect(chess, kPlaced);
 
   Select(game_names_, game_handles_, L"斗地主");
   EXPECT_EQ(VisibleCount(Tracked()), 1);
@@ -246,8 +249,7 @@ TEST_F(TrackingTest, SelectionShowsExactlyTheChosenWindow) {
   }
   EXPECT_EQ(VisibleCount(client.HandlesOf(L"QQ游戏")), 1);
 
-  // A game is restored to where it was last shown normally: once a refresh
-  // has shown and placed it, that is the corner.
+  // After the next refresh has shown, placed and hidden it again too.
   Refresh();
   Select(game_names_, game_handles_, L"斗地主");
   EXPECT_EQ(VisibleCount(Tracked()), 1);
