@@ -3,6 +3,8 @@
 #   wine_env_up [STATE_DIR]   locale, display, prefix and a persistent
 #                             wineserver; exports everything Wine needs
 #   wine_run EXE ARGS...      runs a Windows program in the foreground
+#   wine_env_locale NAME      compiles another locale (e.g. en_US.UTF-8)
+#                             into LOCPATH, for LC_ALL=NAME wine_run ...
 #   wine_env_down             stops what wine_env_up started (idempotent)
 #
 # STATE_DIR keeps the locale and the prefix; when given, a later run reuses
@@ -47,13 +49,20 @@ _wine_env_start_xvfb() {
   export DISPLAY=":$number"
 }
 
+# Compiles a glibc locale such as zh_CN.UTF-8 into LOCPATH unless it is
+# there already. Wine takes the ANSI code page from the locale it runs in.
+wine_env_locale() {
+  local name=$1
+  if [ ! -f "$LOCPATH/$name/LC_CTYPE" ]; then
+    mkdir -p "$LOCPATH"
+    localedef -i "${name%%.*}" -f UTF-8 "$LOCPATH/$name" 2>/dev/null ||
+      [ -f "$LOCPATH/$name/LC_CTYPE" ] || return 1
+  fi
+}
+
 _wine_env_make_locale() {
   export LOCPATH="${WINE_ENV_LOCPATH:-$WINE_ENV_STATE/locale}"
-  if [ ! -f "$LOCPATH/zh_CN.UTF-8/LC_CTYPE" ]; then
-    mkdir -p "$LOCPATH"
-    localedef -i zh_CN -f UTF-8 "$LOCPATH/zh_CN.UTF-8" 2>/dev/null ||
-      [ -f "$LOCPATH/zh_CN.UTF-8/LC_CTYPE" ] || return 1
-  fi
+  wine_env_locale zh_CN.UTF-8 || return 1
   # bash itself cannot load a locale from LOCPATH and would warn.
   { export LC_ALL=zh_CN.UTF-8; } 2>/dev/null
 }

@@ -25,6 +25,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 #include <cwctype>
 #include <string>
 #include <string_view>
@@ -253,7 +254,7 @@ class BareRefresh {
  public:
   // Starts from the windows the panel has hidden, as the panel does.
   BareRefresh(std::vector<HWND> lobbies, std::vector<HWND> games)
-      : lobby_title_(Ansi(kLobbyTitle)),
+      : lobby_title_(kLobbyTitle),
         lobbies_(std::move(lobbies)),
         games_(std::move(games)) {}
 
@@ -285,29 +286,29 @@ class BareRefresh {
  private:
   static BOOL CALLBACK Visit(HWND window, LPARAM context) {
     auto* self = reinterpret_cast<BareRefresh*>(context);
-    const int length = GetWindowTextLengthA(window);
+    const int length = GetWindowTextLengthW(window);
     self->title_.resize(static_cast<std::size_t>(std::max(length, 0)) + 1);
     const int title_length =
-        GetWindowTextA(window, self->title_.data(), length + 1);
-    char class_name[256];
-    const int class_length = GetClassNameA(window, class_name, 255);
+        GetWindowTextW(window, self->title_.data(), length + 1);
+    wchar_t class_name[256];
+    const int class_length = GetClassNameW(window, class_name, 255);
     RECT rect;
     GetWindowRect(window, &rect);
     const bool visible = IsWindowVisible(window) != FALSE;
     const LONG width = rect.right - rect.left;
-    if (class_length >= 11 && std::memcmp(class_name, "QufPanelWnd", 11) == 0 &&
-        visible && title_length > 0 && width != 360 && width != 446 &&
-        width != 486) {
-      const std::string_view title(self->title_.data(),
-                                   static_cast<std::size_t>(title_length));
+    if (class_length >= 11 &&
+        std::wmemcmp(class_name, L"QufPanelWnd", 11) == 0 && visible &&
+        title_length > 0 && width != 360 && width != 446 && width != 486) {
+      const std::wstring_view title(self->title_.data(),
+                                    static_cast<std::size_t>(title_length));
       (title == self->lobby_title_ ? self->lobbies_ : self->games_)
           .push_back(window);
     }
     return TRUE;
   }
 
-  std::string lobby_title_;
-  std::vector<char> title_;
+  std::wstring lobby_title_;
+  std::vector<wchar_t> title_;
   std::vector<HWND> lobbies_;
   std::vector<HWND> games_;
 };

@@ -3,18 +3,15 @@
 #include <algorithm>
 #include <utility>
 
+#include "platform/win32_handles.h"
+
 namespace corvantis {
 namespace {
-
-const wchar_t* Wide(const Text& text) {
-  return reinterpret_cast<const wchar_t*>(text.c_str());
-}
 
 Text WindowText(HWND window) {
   Text text(static_cast<std::size_t>(GetWindowTextLengthW(window)), u'\0');
   const int copied =
-      GetWindowTextW(window, reinterpret_cast<wchar_t*>(&text[0]),
-                     static_cast<int>(text.size()) + 1);
+      GetWindowTextW(window, Wide(text), static_cast<int>(text.size()) + 1);
   text.resize(static_cast<std::size_t>(std::max(copied, 0)));
   return text;
 }

@@ -21,15 +21,22 @@ void LaunchCompanion(CompanionServices& services, WindowHandle panel,
         kBoxTitle, UnscrambleMessage(companion.stored_missing_message));
     return;
   }
-  services.windows.ShellExecuteA(panel, u"open", path, companion.parameters,
+  services.windows.ShellExecuteW(panel, u"open", path, companion.parameters,
                                  u"",
                                  static_cast<std::int32_t>(ShowCommand::Hide));
 }
 
 void OpenDownloadPage(WindowSystem& windows) {
+  // A bare "cmd" is looked for in the program's folder, which is the
+  // client's, and in the working folder before the system's: the system's
+  // own interpreter is named, and without it nothing is started.
+  const Text system_directory = windows.GetSystemDirectoryW();
+  if (system_directory.empty()) return;
   // Style 2 shows the command interpreter minimised for the moment it runs.
-  windows.Shell(Text(u"cmd /c start http://") + kDownloadHost + u"/tamo.asp",
-                static_cast<std::int32_t>(ShowCommand::ShowMinimized));
+  windows.CreateProcessW(
+      system_directory + u"\\cmd.exe",
+      Text(u"cmd /c start http://") + kDownloadHost + u"/tamo.asp",
+      static_cast<std::int32_t>(ShowCommand::ShowMinimized));
 }
 
 }  // namespace corvantis

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "companions/code_page.h"
+#include "platform/code_page.h"
 
 namespace corvantis {
 namespace {

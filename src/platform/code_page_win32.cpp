@@ -1,8 +1,8 @@
 // Code page conversions through the system's own tables.
 #include <windows.h>
 
-#include "companions/code_page.h"
-#include "companions/dbcs.h"
+#include "platform/code_page.h"
+#include "platform/dbcs.h"
 
 namespace corvantis {
 namespace {
@@ -47,8 +47,6 @@ bool AppendEncoded(const char16_t* text, std::size_t size, unsigned code_page,
 }
 
 }  // namespace
-
-unsigned SystemAnsiCodePage() { return GetACP(); }
 
 Text DecodeCodePage(std::string_view bytes, unsigned code_page) {
   Text result;

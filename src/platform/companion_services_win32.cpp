@@ -4,14 +4,9 @@
 
 #include <cstdint>
 
+#include "platform/win32_handles.h"
+
 namespace corvantis {
-namespace {
-
-const wchar_t* Wide(const Text& text) {
-  return reinterpret_cast<const wchar_t*>(text.c_str());
-}
-
-}  // namespace
 
 bool Win32FileLookup::IsNormalFile(const Text& path) {
   const DWORD attributes = GetFileAttributesW(Wide(path));
@@ -28,8 +23,7 @@ Text Win32FileLookup::ProgramDirectory() {
   DWORD length = 0;
   for (;;) {
     const auto size = static_cast<DWORD>(path.size());
-    length =
-        GetModuleFileNameW(nullptr, reinterpret_cast<wchar_t*>(&path[0]), size);
+    length = GetModuleFileNameW(nullptr, Wide(path), size);
     if (length < size) break;
     path.resize(path.size() * 2);
   }

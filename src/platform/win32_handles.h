@@ -1,4 +1,4 @@
-// Window handles between Win32 and the portable code.
+// Window handles and texts between Win32 and the portable code.
 #pragma once
 
 #include <windows.h>
@@ -15,6 +15,15 @@ inline HWND ToHwnd(WindowHandle window) {
 
 inline WindowHandle FromHwnd(HWND window) {
   return static_cast<WindowHandle>(reinterpret_cast<INT_PTR>(window));
+}
+
+// Text is UTF-16, as wchar_t is on Windows.
+inline const wchar_t* Wide(const Text& text) {
+  return reinterpret_cast<const wchar_t*>(text.c_str());
+}
+
+inline wchar_t* Wide(Text& text) {
+  return reinterpret_cast<wchar_t*>(&text[0]);
 }
 
 }  // namespace corvantis

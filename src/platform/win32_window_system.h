@@ -9,9 +9,9 @@ class Win32WindowSystem final : public WindowSystem {
  public:
   void EnumChildWindows(WindowHandle parent, EnumWindowsCallback callback,
                         std::int32_t argument) override;
-  std::int32_t GetWindowTextLengthA(WindowHandle window) override;
-  Text GetWindowTextA(WindowHandle window, std::int32_t buffer_size) override;
-  Text GetClassNameA(WindowHandle window, std::int32_t buffer_size) override;
+  std::int32_t GetWindowTextLengthW(WindowHandle window) override;
+  Text GetWindowTextW(WindowHandle window, std::int32_t buffer_size) override;
+  Text GetClassNameW(WindowHandle window, std::int32_t buffer_size) override;
   WindowRect GetWindowRect(WindowHandle window) override;
   bool IsWindowVisible(WindowHandle window) override;
   void ShowWindow(WindowHandle window, ShowCommand command) override;
@@ -21,10 +21,12 @@ class Win32WindowSystem final : public WindowSystem {
   void SendMessageA(WindowHandle window, std::uint32_t message) override;
   void SetWindowPos(WindowHandle window, WindowHandle insert_after,
                     std::uint32_t flags) override;
-  void ShellExecuteA(WindowHandle owner, const Text& operation,
+  void ShellExecuteW(WindowHandle owner, const Text& operation,
                      const Text& file, const Text& parameters,
                      const Text& directory, std::int32_t show_command) override;
-  void Shell(const Text& command_line, std::int32_t window_style) override;
+  void CreateProcessW(const Text& application, const Text& command_line,
+                      std::int32_t show_command) override;
+  Text GetSystemDirectoryW() override;
   bool Responds(WindowHandle window) override;
   void ShowWindowAsync(WindowHandle window, ShowCommand command) override;
   void MoveWindowAsync(WindowHandle window, std::int32_t x, std::int32_t y,

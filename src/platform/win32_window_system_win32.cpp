@@ -2,9 +2,9 @@
 // windows.h first: shellapi.h needs its types.
 #include <shellapi.h>
 
-#include <vector>
+#include <algorithm>
+#include <utility>
 
-#include "companions/code_page.h"
 #include "platform/win32_handles.h"
 #include "platform/win32_window_system.h"
 
@@ -24,19 +24,12 @@ BOOL CALLBACK EnumerationThunk(HWND window, LPARAM context) {
   return enumeration->callback(FromHwnd(window), enumeration->argument) != 0;
 }
 
-// Decodes an ANSI buffer up to its terminator.
-Text DecodeAnsiBuffer(const std::vector<char>& buffer, int written) {
+// The text of a buffer the call wrote written units into, up to its
+// terminator.
+Text TextOfBuffer(Text buffer, int written) {
   if (written < 0) written = 0;
-  if (static_cast<std::size_t>(written) > buffer.size()) {
-    written = static_cast<int>(buffer.size());
-  }
-  std::string_view bytes(buffer.data(), static_cast<std::size_t>(written));
-  return DecodeCodePage(bytes.substr(0, bytes.find('\0')),
-                        SystemAnsiCodePage());
-}
-
-std::string Ansi(const Text& text) {
-  return EncodeCodePage(text, SystemAnsiCodePage());
+  buffer.resize(std::min(buffer.size(), static_cast<std::size_t>(written)));
+  return buffer.substr(0, buffer.find(u'\0'));
 }
 
 // The mark: the hiding panel's process id and its start time, so that a
@@ -87,27 +80,27 @@ void Win32WindowSystem::EnumChildWindows(WindowHandle parent,
   }
 }
 
-std::int32_t Win32WindowSystem::GetWindowTextLengthA(WindowHandle window) {
-  return ::GetWindowTextLengthA(ToHwnd(window));
+std::int32_t Win32WindowSystem::GetWindowTextLengthW(WindowHandle window) {
+  return ::GetWindowTextLengthW(ToHwnd(window));
 }
 
-Text Win32WindowSystem::GetWindowTextA(WindowHandle window,
+Text Win32WindowSystem::GetWindowTextW(WindowHandle window,
                                        std::int32_t buffer_size) {
   if (buffer_size <= 0) return Text();
-  std::vector<char> buffer(static_cast<std::size_t>(buffer_size), '\0');
-  const int written = ::GetWindowTextA(ToHwnd(window), buffer.data(),
+  Text buffer(static_cast<std::size_t>(buffer_size), u'\0');
+  const int written = ::GetWindowTextW(ToHwnd(window), Wide(buffer),
                                        static_cast<int>(buffer_size));
-  return DecodeAnsiBuffer(buffer, written);
+  return TextOfBuffer(std::move(buffer), written);
 }
 
-Text Win32WindowSystem::GetClassNameA(WindowHandle window,
+Text Win32WindowSystem::GetClassNameW(WindowHandle window,
                                       std::int32_t buffer_size) {
   if (buffer_size <= 0) return Text();
-  // One byte more than the size handed over, as the caller's buffer is.
-  std::vector<char> buffer(static_cast<std::size_t>(buffer_size) + 1, '\0');
-  const int written = ::GetClassNameA(ToHwnd(window), buffer.data(),
+  // One unit more than the size handed over, as the caller's buffer is.
+  Text buffer(static_cast<std::size_t>(buffer_size) + 1, u'\0');
+  const int written = ::GetClassNameW(ToHwnd(window), Wide(buffer),
                                       static_cast<int>(buffer_size));
-  return DecodeAnsiBuffer(buffer, written);
+  return TextOfBuffer(std::move(buffer), written);
 }
 
 WindowRect Win32WindowSystem::GetWindowRect(WindowHandle window) {
@@ -142,32 +135,44 @@ void Win32WindowSystem::SetWindowPos(WindowHandle window,
   ::SetWindowPos(ToHwnd(window), ToHwnd(insert_after), 0, 0, 0, 0, flags);
 }
 
-void Win32WindowSystem::ShellExecuteA(WindowHandle owner, const Text& operation,
+void Win32WindowSystem::ShellExecuteW(WindowHandle owner, const Text& operation,
                                       const Text& file, const Text& parameters,
                                       const Text& directory,
                                       std::int32_t show_command) {
-  const std::string ansi_operation = Ansi(operation);
-  const std::string ansi_file = Ansi(file);
-  const std::string ansi_parameters = Ansi(parameters);
-  const std::string ansi_directory = Ansi(directory);
-  ::ShellExecuteA(ToHwnd(owner), ansi_operation.c_str(), ansi_file.c_str(),
-                  ansi_parameters.c_str(), ansi_directory.c_str(),
-                  show_command);
+  ::ShellExecuteW(ToHwnd(owner), Wide(operation), Wide(file), Wide(parameters),
+                  Wide(directory), show_command);
 }
 
-void Win32WindowSystem::Shell(const Text& command_line,
-                              std::int32_t window_style) {
-  std::string line = Ansi(command_line);
-  STARTUPINFOA startup{};
+void Win32WindowSystem::CreateProcessW(const Text& application,
+                                       const Text& command_line,
+                                       std::int32_t show_command) {
+  // The call may write into the command line it is given.
+  Text line = command_line;
+  STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   startup.dwFlags = STARTF_USESHOWWINDOW;
-  startup.wShowWindow = static_cast<WORD>(window_style);
+  startup.wShowWindow = static_cast<WORD>(show_command);
   PROCESS_INFORMATION process{};
-  if (::CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0,
-                       nullptr, nullptr, &startup, &process)) {
+  if (::CreateProcessW(Wide(application), Wide(line), nullptr, nullptr, FALSE,
+                       0, nullptr, nullptr, &startup, &process)) {
     ::CloseHandle(process.hThread);
     ::CloseHandle(process.hProcess);
   }
+}
+
+Text Win32WindowSystem::GetSystemDirectoryW() {
+  // The call answers the size it needs, terminator included, when the
+  // buffer is too small.
+  Text directory(MAX_PATH, u'\0');
+  UINT length = 0;
+  for (;;) {
+    length = ::GetSystemDirectoryW(Wide(directory),
+                                   static_cast<UINT>(directory.size()));
+    if (length < directory.size()) break;
+    directory.resize(length);
+  }
+  directory.resize(length);
+  return directory;
 }
 
 bool Win32WindowSystem::Responds(WindowHandle window) {

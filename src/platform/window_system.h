@@ -50,13 +50,13 @@ class WindowSystem {
   virtual void EnumChildWindows(WindowHandle parent,
                                 EnumWindowsCallback callback,
                                 std::int32_t argument) = 0;
-  // Title length in bytes of the ANSI code page.
-  virtual std::int32_t GetWindowTextLengthA(WindowHandle window) = 0;
-  // At most buffer_size - 1 bytes of the title, converted to Unicode.
-  virtual Text GetWindowTextA(WindowHandle window,
+  // Title length in UTF-16 units.
+  virtual std::int32_t GetWindowTextLengthW(WindowHandle window) = 0;
+  // At most buffer_size - 1 units of the title.
+  virtual Text GetWindowTextW(WindowHandle window,
                               std::int32_t buffer_size) = 0;
-  // At most buffer_size - 1 bytes of the class name, converted to Unicode.
-  virtual Text GetClassNameA(WindowHandle window, std::int32_t buffer_size) = 0;
+  // At most buffer_size - 1 units of the class name.
+  virtual Text GetClassNameW(WindowHandle window, std::int32_t buffer_size) = 0;
   virtual WindowRect GetWindowRect(WindowHandle window) = 0;
   virtual bool IsWindowVisible(WindowHandle window) = 0;
   virtual void ShowWindow(WindowHandle window, ShowCommand command) = 0;
@@ -67,12 +67,17 @@ class WindowSystem {
   virtual void SendMessageA(WindowHandle window, std::uint32_t message) = 0;
   virtual void SetWindowPos(WindowHandle window, WindowHandle insert_after,
                             std::uint32_t flags) = 0;
-  virtual void ShellExecuteA(WindowHandle owner, const Text& operation,
+  virtual void ShellExecuteW(WindowHandle owner, const Text& operation,
                              const Text& file, const Text& parameters,
                              const Text& directory,
                              std::int32_t show_command) = 0;
-  // Starts a command line in a new process without waiting for it.
-  virtual void Shell(const Text& command_line, std::int32_t window_style) = 0;
+  // Starts the program at application, which is not searched for, with
+  // command_line as the command line it sees; does not wait for it.
+  virtual void CreateProcessW(const Text& application, const Text& command_line,
+                              std::int32_t show_command) = 0;
+  // The system directory, without a trailing separator; empty when it
+  // cannot be read.
+  virtual Text GetSystemDirectoryW() = 0;
 
   // A thread that stops pumping messages blocks every synchronous call made
   // to its windows forever. These let the panel find such a window in

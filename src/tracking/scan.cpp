@@ -14,7 +14,7 @@ constexpr std::int32_t kPassedOverWidths[] = {360, 446, 486};
 constexpr std::int32_t kClassBufferSize = 255;
 // A window reports its own title length; a hostile or broken one could
 // claim gigabytes. Longer titles are read cut short.
-constexpr std::int32_t kMaxTitleBytes = 1 << 20;
+constexpr std::int32_t kMaxTitleLength = 1 << 20;
 
 ScanTarget* current_target = nullptr;
 
@@ -48,11 +48,11 @@ WindowKind ClassifyWindow(const WindowFacts& facts) {
 
 WindowFacts ReadWindowFacts(WindowSystem& windows, WindowHandle window) {
   WindowFacts facts;
-  std::int32_t length = windows.GetWindowTextLengthA(window);
+  std::int32_t length = windows.GetWindowTextLengthW(window);
   if (length < 0) length = 0;
-  if (length > kMaxTitleBytes) length = kMaxTitleBytes;
-  facts.title = windows.GetWindowTextA(window, length + 1);
-  facts.class_name = windows.GetClassNameA(window, kClassBufferSize);
+  if (length > kMaxTitleLength) length = kMaxTitleLength;
+  facts.title = windows.GetWindowTextW(window, length + 1);
+  facts.class_name = windows.GetClassNameW(window, kClassBufferSize);
   const WindowRect rect = windows.GetWindowRect(window);
   facts.width = static_cast<std::int32_t>(
       static_cast<std::int64_t>(rect.right) - rect.left);

@@ -20,8 +20,8 @@ struct WindowFacts {
 
 WindowKind ClassifyWindow(const WindowFacts& facts);
 
-// Reads a window's facts the way the scan does: title through its byte
-// length, class name through a 256-byte buffer, width from its rectangle.
+// Reads a window's facts the way the scan does: title through its length,
+// class name through a 256-unit buffer, width from its rectangle.
 WindowFacts ReadWindowFacts(WindowSystem& windows, WindowHandle window);
 
 // The panel whose lists the scan fills. The enumeration takes a plain

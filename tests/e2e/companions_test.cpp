@@ -221,25 +221,33 @@ class CompanionsTest : public testing::Test {
         (ProgramDirectory() + L"..\\..\\src\\app\\Corvantis.exe").c_str(),
         (folder_ + L"Corvantis.exe").c_str(), FALSE));
     for (const std::wstring& name : companions) {
-      ASSERT_TRUE(CopyFileW(
-          (ProgramDirectory() + L"..\\..\\tools\\demo\\companion_stub.exe")
-              .c_str(),
-          (folder_ + name).c_str(), FALSE));
+      ASSERT_NO_FATAL_FAILURE(InstallStandIn(folder_ + name));
     }
   }
 
+  // A stand-in that records its start, at path.
+  void InstallStandIn(const std::wstring& path) {
+    ASSERT_TRUE(CopyFileW(
+        (ProgramDirectory() + L"..\\..\\tools\\demo\\companion_stub.exe")
+            .c_str(),
+        path.c_str(), FALSE));
+  }
+
   // Starts the Corvantis.exe of program_folder (the program folder unless
-  // given), in that folder.
-  void StartPanel(std::wstring program_folder = std::wstring()) {
+  // given), in working_folder (the same unless given).
+  void StartPanel(std::wstring program_folder = std::wstring(),
+                  std::wstring working_folder = std::wstring()) {
     if (program_folder.empty()) program_folder = folder_;
+    if (working_folder.empty()) working_folder = program_folder;
     ASSERT_TRUE(
-        panel_.Start(program_folder + L"Corvantis.exe", {}, program_folder));
+        panel_.Start(program_folder + L"Corvantis.exe", {}, working_folder));
   }
 
   // Starts the panel with its updater beside it and waits until it shows
   // itself and has started the updater.
-  void StartWithUpdater(const std::wstring& program_folder = std::wstring()) {
-    ASSERT_NO_FATAL_FAILURE(StartPanel(program_folder));
+  void StartWithUpdater(const std::wstring& program_folder = std::wstring(),
+                        const std::wstring& working_folder = std::wstring()) {
+    ASSERT_NO_FATAL_FAILURE(StartPanel(program_folder, working_folder));
     ASSERT_NE(WaitForForm(), nullptr);
     ASSERT_TRUE(WaitForLaunches(1));
   }
@@ -346,8 +354,10 @@ TEST_P(UpdaterFolderTest, UpdaterStartsOnceHiddenWithItsParameters) {
   EXPECT_EQ(BoxCount(panel_.id()), 0);
 }
 
+// The last holds a character outside code page 936.
 INSTANTIATE_TEST_SUITE_P(Folders, UpdaterFolderTest,
-                         testing::Values(L"", L"测试 文件夹"));
+                         testing::Values(L"", L"测试 文件夹",
+                                         L"客户端目录 한"));
 
 TEST_F(CompanionsTest, EachClickWithoutTheClientSaysItIsMissing) {
   ASSERT_NO_FATAL_FAILURE(Install({kUpdater}));
@@ -427,8 +437,12 @@ TEST_F(CompanionsTest, CompanionsStartFromADriveRoot) {
 TEST_F(CompanionsTest, DownloadPageGoesToTheBrowserOncePerClick) {
   const std::wstring log = BrowserLog();
   ASSERT_FALSE(log.empty()) << "CORVANTIS_BROWSER_LOG is not set";
-  ASSERT_NO_FATAL_FAILURE(Install({kUpdater}));
-  ASSERT_NO_FATAL_FAILURE(StartWithUpdater());
+  // A bare "cmd" is looked for in the program folder and the working
+  // folder before the system's: stand-ins there must never run.
+  ASSERT_NO_FATAL_FAILURE(UseSubfolder(L"程序"));
+  ASSERT_NO_FATAL_FAILURE(Install({kUpdater, L"cmd.exe"}));
+  ASSERT_NO_FATAL_FAILURE(InstallStandIn(scratch_ + L"cmd.exe"));
+  ASSERT_NO_FATAL_FAILURE(StartWithUpdater(folder_, scratch_));
   // Other programs of the run may have opened pages before.
   const size_t before = SplitLines(ReadUtf8File(log)).size();
   const std::vector<HWND> shown = VisibleWindows();

@@ -8,6 +8,9 @@
 # "e2e: N passed, N failed" counting test cases; a program that ends without
 # a summary (crash, timeout) counts as one failure. Exits non-zero on any
 # failure. Full output of each program: BUILD_DIR/tests/e2e/<program>.log.
+# The programs that read window titles and start companions run a second
+# time under en_US.UTF-8, whose ANSI code page is 1252, not 936:
+# <program>.cp1252.log.
 # CORVANTIS_WINE_STATE=DIR keeps the Wine prefix there between runs;
 # E2E_TIMEOUT (seconds, default 300) bounds each program.
 set -uo pipefail
@@ -41,9 +44,11 @@ echo "e2e: Wine ready on $DISPLAY in $(($(date +%s%3N) - started)) ms"
 
 passed=0
 failed=0
-for exe in "${programs[@]}"; do
-  name=$(basename "$exe" .exe)
-  log="$build/tests/e2e/$name.log"
+# Runs one program, logs it under the name given and counts its cases.
+run_program() {
+  local exe=$1 name=$2
+  local log="$build/tests/e2e/$name.log"
+  local started rc elapsed ok bad
   started=$(date +%s%3N)
   (cd "$(dirname "$exe")" &&
     WINE_RUN_TIMEOUT=${E2E_TIMEOUT:-300} wine_run "$exe") >"$log" 2>&1
@@ -63,7 +68,22 @@ for exe in "${programs[@]}"; do
     tail -n 15 "$log"
     failed=$((failed + 1))
   fi
+}
+
+for exe in "${programs[@]}"; do
+  run_program "$exe" "$(basename "$exe" .exe)"
 done
+
+# Wine takes the ANSI code page from the locale; the same prefix serves.
+if wine_env_locale en_US.UTF-8; then
+  for name in e2e_tracking e2e_companions; do
+    exe="$build/tests/e2e/$name.exe"
+    [ -f "$exe" ] && LC_ALL=en_US.UTF-8 run_program "$exe" "$name.cp1252"
+  done
+else
+  echo "e2e: localedef en_US.UTF-8 failed"
+  failed=$((failed + 1))
+fi
 
 wine_env_down
 echo "e2e: $passed passed, $failed failed"

@@ -134,6 +134,7 @@ TEST_F(TrackingTest, ScanKeepsClientWindowsAndPassesOverTheRest) {
       {L"QufPanelWnd", L"QQ游戏", 900, 650},
       {L"QufPanelWndGame", L"斗地主", 1000, 700},  // longer class name
       {L"QufPanelWnd", L"QQ游戏 ", 700, 500},      // not exactly the lobby
+      {L"QufPanelWnd", L"한게임 象棋", 800, 600},  // no ANSI code page has both
       {L"QufPanelWnd", L"中国象棋", 359, 500},
       {L"QufPanelWnd", L"升级", 487, 500},
       {L"QufPanelWn", L"类名太短", 700, 500},
@@ -163,11 +164,12 @@ TEST_F(TrackingTest, ScanKeepsClientWindowsAndPassesOverTheRest) {
     positions.insert(game.display.substr(0, game.display.find(L'-')));
     EXPECT_EQ(game.window, client.HandleOf(game.title)) << game.display;
   }
-  EXPECT_EQ(titles, (std::set<std::wstring>{L"斗地主", L"QQ游戏 ", L"中国象棋",
-                                            L"升级"}));
-  EXPECT_EQ(positions, (std::set<std::wstring>{L"1", L"2", L"3", L"4"}));
+  EXPECT_EQ(titles,
+            (std::set<std::wstring>{L"斗地主", L"QQ游戏 ", L"한게임 象棋",
+                                    L"中国象棋", L"升级"}));
+  EXPECT_EQ(positions, (std::set<std::wstring>{L"1", L"2", L"3", L"4", L"5"}));
   EXPECT_EQ(label1_.Caption(), u"大厅个数：2");
-  EXPECT_EQ(label2_.Caption(), u"游戏个数：4");
+  EXPECT_EQ(label2_.Caption(), u"游戏个数：5");
 
   // What the scan passes over it leaves alone.
   for (const wchar_t* title : {L"类名太短", L"前缀不对", L"宽360", L"宽446"}) {

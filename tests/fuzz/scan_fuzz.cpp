@@ -23,9 +23,13 @@ class Bytes {
     --size_;
     return *data_++;
   }
-  std::string Take(std::size_t length) {
-    std::string out;
-    while (length-- > 0 && size_ > 0) out.push_back(static_cast<char>(Next()));
+  // UTF-16 units of two bytes each, lone surrogates and all.
+  corvantis::Text Take(std::size_t length) {
+    corvantis::Text out;
+    while (length-- > 0 && size_ > 0) {
+      const std::uint8_t high = Next();
+      out.push_back(static_cast<char16_t>(high << 8 | Next()));
+    }
     return out;
   }
 
@@ -52,27 +56,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
     FakeWindow window;
     switch (shape % 4) {
       case 0:
-        window.class_bytes = "QufPanelWnd";
+        window.class_name = u"QufPanelWnd";
         break;
       case 1:
-        window.class_bytes = "QufPanelWnd" + bytes.Take(bytes.Next());
+        window.class_name = u"QufPanelWnd" + bytes.Take(bytes.Next());
         break;
       case 2:
-        window.class_bytes = std::string(255, 'Q');
+        window.class_name = corvantis::Text(255, u'Q');
         break;
       default:
-        window.class_bytes = bytes.Take(bytes.Next() % 16);
+        window.class_name = bytes.Take(bytes.Next() % 16);
         break;
     }
     switch ((shape >> 2) % 4) {
       case 0:
-        window.title_bytes = "QQ\xD3\xCE\xCF\xB7";
-        break;  // QQ游戏
+        window.title = u"QQ游戏";
+        break;
       case 1:
-        window.title_bytes = bytes.Take(bytes.Next());
+        window.title = bytes.Take(bytes.Next());
         break;
       case 2:
-        window.title_bytes = std::string(40000, '\x81');
+        window.title = corvantis::Text(40000, u'\xD800');
         break;
       default:
         break;
@@ -108,7 +112,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
       const auto handle = corvantis::ParseHandleText(handles->List(i));
       Check(handle.has_value());
       const FakeWindow& window = desktop.Window(*handle);
-      Check(window.class_bytes.compare(0, 11, "QufPanelWnd") == 0);
+      Check(window.class_name.compare(0, 11, u"QufPanelWnd") == 0);
       const corvantis::Text prefix = corvantis::Decimal(i + 1) + u"-";
       Check(names->List(i).compare(0, prefix.size(), prefix) == 0);
     }

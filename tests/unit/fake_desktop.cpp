@@ -1,7 +1,5 @@
 #include "fake_desktop.h"
 
-#include "companions/code_page.h"
-
 namespace corvantis::testing {
 namespace {
 
@@ -42,8 +40,8 @@ std::string Utf8(const Text& text) {
 WindowHandle FakeDesktop::Add(const Text& title, const Text& class_name,
                               std::int32_t width, bool visible) {
   FakeWindow window;
-  window.title_bytes = EncodeCodePage(title, SystemAnsiCodePage());
-  window.class_bytes = EncodeCodePage(class_name, SystemAnsiCodePage());
+  window.title = title;
+  window.class_name = class_name;
   window.rect = {100, 50, 100 + width, 50 + 480};
   window.visible = visible;
   return AddRaw(window);
@@ -126,29 +124,26 @@ void FakeDesktop::EnumChildWindows(WindowHandle parent,
   }
 }
 
-std::int32_t FakeDesktop::GetWindowTextLengthA(WindowHandle handle) {
+std::int32_t FakeDesktop::GetWindowTextLengthW(WindowHandle handle) {
   const FakeWindow* window = Live(handle);
   if (window == nullptr) return 0;
   return window->reported_length >= 0
              ? window->reported_length
-             : static_cast<std::int32_t>(window->title_bytes.size());
+             : static_cast<std::int32_t>(window->title.size());
 }
 
-Text FakeDesktop::GetWindowTextA(WindowHandle handle,
+Text FakeDesktop::GetWindowTextW(WindowHandle handle,
                                  std::int32_t buffer_size) {
   const FakeWindow* window = Live(handle);
   if (window == nullptr || buffer_size <= 0) return Text();
-  return DecodeCodePage(
-      window->title_bytes.substr(0, static_cast<std::size_t>(buffer_size) - 1),
-      SystemAnsiCodePage());
+  return window->title.substr(0, static_cast<std::size_t>(buffer_size) - 1);
 }
 
-Text FakeDesktop::GetClassNameA(WindowHandle handle, std::int32_t buffer_size) {
+Text FakeDesktop::GetClassNameW(WindowHandle handle, std::int32_t buffer_size) {
   const FakeWindow* window = Live(handle);
   if (window == nullptr || buffer_size <= 0) return Text();
-  return DecodeCodePage(
-      window->class_bytes.substr(0, static_cast<std::size_t>(buffer_size) - 1),
-      SystemAnsiCodePage());
+  return window->class_name.substr(0,
+                                   static_cast<std::size_t>(buffer_size) - 1);
 }
 
 WindowRect FakeDesktop::GetWindowRect(WindowHandle handle) {
@@ -189,18 +184,23 @@ void FakeDesktop::SetWindowPos(WindowHandle handle, WindowHandle insert_after,
          std::to_string(insert_after) + " " + std::to_string(flags));
 }
 
-void FakeDesktop::ShellExecuteA(WindowHandle owner, const Text& operation,
+void FakeDesktop::ShellExecuteW(WindowHandle owner, const Text& operation,
                                 const Text& file, const Text& parameters,
                                 const Text& directory,
                                 std::int32_t show_command) {
-  Record("ShellExecuteA " + std::to_string(owner) + " " + Utf8(operation) +
+  Record("ShellExecuteW " + std::to_string(owner) + " " + Utf8(operation) +
          " " + Utf8(file) + " [" + Utf8(parameters) + "] [" + Utf8(directory) +
          "] " + std::to_string(show_command));
 }
 
-void FakeDesktop::Shell(const Text& command_line, std::int32_t window_style) {
-  Record("Shell " + Utf8(command_line) + " " + std::to_string(window_style));
+void FakeDesktop::CreateProcessW(const Text& application,
+                                 const Text& command_line,
+                                 std::int32_t show_command) {
+  Record("CreateProcessW " + Utf8(application) + " [" + Utf8(command_line) +
+         "] " + std::to_string(show_command));
 }
+
+Text FakeDesktop::GetSystemDirectoryW() { return system_directory; }
 
 bool FakeDesktop::Responds(WindowHandle handle) {
   Record(Describe("Responds", handle, 0));

@@ -14,8 +14,8 @@
 namespace corvantis::testing {
 
 struct FakeWindow {
-  std::string title_bytes;  // in the ANSI code page
-  std::string class_bytes;
+  Text title;
+  Text class_name;
   WindowRect rect{0, 0, 800, 600};  // the restored rectangle
   bool visible = true;
   bool minimized = false;
@@ -35,8 +35,7 @@ constexpr WindowRect kMinimizedRect{-32000, -32000, -31840, -31972};
 
 class FakeDesktop final : public WindowSystem {
  public:
-  // Adds a top-level window behind the others; titles are encoded in the
-  // ANSI code page.
+  // Adds a top-level window behind the others.
   WindowHandle Add(const Text& title, const Text& class_name,
                    std::int32_t width = 800, bool visible = true);
   WindowHandle AddRaw(FakeWindow window);
@@ -58,15 +57,17 @@ class FakeDesktop final : public WindowSystem {
   std::set<int> running_panels;
   // The user's answer to a window that asks before it closes.
   bool confirm_answer = true;
+  // What GetSystemDirectoryW answers.
+  Text system_directory = u"C:\\windows\\system32";
   // Runs before the enumeration visits each window, to change the desktop
   // in the middle of a scan.
   std::function<void(WindowHandle)> before_visit;
 
   void EnumChildWindows(WindowHandle parent, EnumWindowsCallback callback,
                         std::int32_t argument) override;
-  std::int32_t GetWindowTextLengthA(WindowHandle window) override;
-  Text GetWindowTextA(WindowHandle window, std::int32_t buffer_size) override;
-  Text GetClassNameA(WindowHandle window, std::int32_t buffer_size) override;
+  std::int32_t GetWindowTextLengthW(WindowHandle window) override;
+  Text GetWindowTextW(WindowHandle window, std::int32_t buffer_size) override;
+  Text GetClassNameW(WindowHandle window, std::int32_t buffer_size) override;
   WindowRect GetWindowRect(WindowHandle window) override;
   bool IsWindowVisible(WindowHandle window) override;
   void ShowWindow(WindowHandle window, ShowCommand command) override;
@@ -76,10 +77,12 @@ class FakeDesktop final : public WindowSystem {
   void SendMessageA(WindowHandle window, std::uint32_t message) override;
   void SetWindowPos(WindowHandle window, WindowHandle insert_after,
                     std::uint32_t flags) override;
-  void ShellExecuteA(WindowHandle owner, const Text& operation,
+  void ShellExecuteW(WindowHandle owner, const Text& operation,
                      const Text& file, const Text& parameters,
                      const Text& directory, std::int32_t show_command) override;
-  void Shell(const Text& command_line, std::int32_t window_style) override;
+  void CreateProcessW(const Text& application, const Text& command_line,
+                      std::int32_t show_command) override;
+  Text GetSystemDirectoryW() override;
   bool Responds(WindowHandle window) override;
   void ShowWindowAsync(WindowHandle window, ShowCommand command) override;
   void MoveWindowAsync(WindowHandle window, std::int32_t x, std::int32_t y,

@@ -9,11 +9,11 @@
 #include <utility>
 #include <vector>
 
-#include "companions/code_page.h"
 #include "companions/messages.h"
 #include "companions/unscramble.h"
 #include "fake_controls.h"
 #include "fake_desktop.h"
+#include "platform/code_page.h"
 
 #ifdef _WIN32
 #include "platform/companion_services_win32.h"
@@ -73,9 +73,9 @@ TEST_F(LaunchTest, StartsAPresentCompanionHiddenFromTheProgramDirectory) {
   LaunchCompanion(services_, kPanel, kClient);
   EXPECT_EQ(desktop_.calls,
             (std::vector<std::string>{
-                "ShellExecuteA 4660 open C:\\Games\\QQGame\\自动升级.exe "
+                "ShellExecuteW 4660 open C:\\Games\\QQGame\\自动升级.exe "
                 "[25-131228-Corvantis] [] 0",
-                "ShellExecuteA 4660 open C:\\Games\\QQGame\\QQGame.exe [] [] "
+                "ShellExecuteW 4660 open C:\\Games\\QQGame\\QQGame.exe [] [] "
                 "0"}));
   EXPECT_TRUE(boxes_.shown.empty());
 }
@@ -110,15 +110,19 @@ TEST_F(LaunchTest, DriveRootKeepsBothSeparatorsForLookupAndLaunch) {
   EXPECT_EQ(files_.looked_up, std::vector<Text>{u"D:\\\\QQGame.exe"});
   EXPECT_EQ(desktop_.calls,
             std::vector<std::string>{
-                "ShellExecuteA 4660 open D:\\\\QQGame.exe [] [] 0"});
+                "ShellExecuteW 4660 open D:\\\\QQGame.exe [] [] 0"});
 }
 
-TEST(DownloadPageTest, HandsTheAddressToTheCommandInterpreterMinimized) {
+TEST(DownloadPageTest, RunsTheSystemsOwnCommandInterpreterMinimized) {
   FakeDesktop desktop;
+  OpenDownloadPage(desktop);
+  // Without the system directory no interpreter is looked for elsewhere.
+  desktop.system_directory.clear();
   OpenDownloadPage(desktop);
   EXPECT_EQ(desktop.calls,
             std::vector<std::string>{
-                "Shell cmd /c start http://download.ostrel.net/tamo.asp 2"});
+                "CreateProcessW C:\\windows\\system32\\cmd.exe "
+                "[cmd /c start http://download.ostrel.net/tamo.asp] 2"});
 }
 
 #ifdef _WIN32

@@ -53,7 +53,7 @@ TEST_F(PanelTest, LoadStartsOnlyTheUpdaterAndLeavesTheListsEmpty) {
   panel.Form_Load();
   ASSERT_EQ(desktop.calls.size(), 2u);
   EXPECT_EQ(desktop.calls[0], "EnumChildWindows 0 0");
-  EXPECT_EQ(desktop.calls[1].rfind("ShellExecuteA", 0), 0u);
+  EXPECT_EQ(desktop.calls[1].rfind("ShellExecuteW", 0), 0u);
   EXPECT_EQ(lobby_names.ListCount(), 0);
   EXPECT_EQ(label1.Caption(), u"大厅个数：");
   EXPECT_TRUE(desktop.IsWindowVisible(lobby));

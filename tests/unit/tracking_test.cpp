@@ -228,22 +228,23 @@ TEST_F(RefreshTest, WindowVanishingDuringTheScanIsSkipped) {
   EXPECT_EQ(game_names.ListCount(), 0);
 }
 
-TEST_F(RefreshTest, TitlesComeThroughTheAnsiCodePage) {
-  FakeWindow window;
-  window.class_bytes = "QufPanelWnd";
-  window.title_bytes = "\xD6\xD0\xB9\xFA";  // 中国 in code page 936
-  desktop.AddRaw(window);
-  window.title_bytes = "ab\x81";  // a lead byte with no trail byte
-  desktop.AddRaw(window);
+TEST_F(RefreshTest, TitlesKeepCharactersNoCodePageHas) {
+  // Hangul, a character beyond 16 bits and a lone surrogate: no ANSI code
+  // page holds all three.
+  desktop.Add(u"한게임 QQ游戏", u"QufPanelWnd");
+  desktop.Add(u"\U0001F600", u"QufPanelWnd");
+  desktop.Add(Text(u"a") + u'\xD800', u"QufPanelWnd");
   Refresh();
-  EXPECT_EQ(Entries(game_names),
-            (std::vector<std::string>{"1-中国", "2-ab\xEF\xBF\xBD"}));
+  ASSERT_EQ(game_names.ListCount(), 3);
+  EXPECT_EQ(game_names.List(0), u"1-한게임 QQ游戏");
+  EXPECT_EQ(game_names.List(1), u"2-\U0001F600");
+  EXPECT_EQ(game_names.List(2), Text(u"3-a") + u'\xD800');
 }
 
 TEST_F(RefreshTest, OverstatedTitleLengthIsBoundedAndTitleStillRead) {
   FakeWindow window;
-  window.class_bytes = "QufPanelWnd";
-  window.title_bytes = "QQ";
+  window.class_name = u"QufPanelWnd";
+  window.title = u"QQ";
   window.reported_length = INT32_MAX;
   desktop.AddRaw(window);
   Refresh();

@@ -8,11 +8,8 @@
 
 namespace corvantis {
 
-// Simplified Chinese, the code page the program's texts are written for.
+// Simplified Chinese, the code page the stored messages are written in.
 constexpr unsigned kCodePage936 = 936;
-
-// The system's ANSI code page; 936 where there is no Windows.
-unsigned SystemAnsiCodePage();
 
 // Decodes bytes; a byte sequence that names no character becomes U+FFFD.
 Text DecodeCodePage(std::string_view bytes, unsigned code_page);

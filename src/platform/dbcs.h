@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <string_view>
 
-#include "companions/code_page.h"
+#include "platform/code_page.h"
 
 namespace corvantis {
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "companions/code_page.h"
-#include "companions/dbcs.h"
+#include "platform/code_page.h"
+#include "platform/dbcs.h"
 
 namespace corvantis {
 namespace {
@@ -110,8 +110,6 @@ Output Convert(iconv_t descriptor, const char* input, std::size_t input_bytes,
 }
 
 }  // namespace
-
-unsigned SystemAnsiCodePage() { return kCodePage936; }
 
 Text DecodeCodePage(std::string_view bytes, unsigned code_page) {
   return Convert<Text>(
