@@ -450,7 +450,8 @@ TEST_F(CompanionsTest, DownloadPageGoesToTheBrowserOncePerClick) {
     PostClick(Button(kCommand4));
     ASSERT_TRUE(WaitUntil(
         [&] { return SplitLines(ReadUtf8File(log)).size() >= before + clicks; },
-        kWaitMs));
+        kWaitMs))
+        << "started: " << ToUtf8(ReadUtf8File(scratch_ + L"stub.log"));
   }
   Sleep(kSettleMs);
   std::vector<std::wstring> urls = SplitLines(ReadUtf8File(log));
@@ -458,6 +459,7 @@ TEST_F(CompanionsTest, DownloadPageGoesToTheBrowserOncePerClick) {
   EXPECT_EQ(urls, (std::vector<std::wstring>{kDownloadUrl, kDownloadUrl}));
   // Nothing came up on the screen: no browser, no command window.
   EXPECT_EQ(VisibleWindows(), shown);
+  // The updater alone: neither stand-in ran.
   EXPECT_EQ(SettledLaunchCount(), 1u);
   EXPECT_EQ(BoxCount(panel_.id()), 0);
 }
