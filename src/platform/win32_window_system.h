@@ -14,6 +14,7 @@ class Win32WindowSystem final : public WindowSystem {
   Text GetClassNameW(WindowHandle window, std::int32_t buffer_size) override;
   WindowRect GetWindowRect(WindowHandle window) override;
   bool IsWindowVisible(WindowHandle window) override;
+  bool IsWindow(WindowHandle window) override;
   void ShowWindow(WindowHandle window, ShowCommand command) override;
   void MoveWindow(WindowHandle window, std::int32_t x, std::int32_t y,
                   std::int32_t width, std::int32_t height,
@@ -32,7 +33,7 @@ class Win32WindowSystem final : public WindowSystem {
   void MoveWindowAsync(WindowHandle window, std::int32_t x, std::int32_t y,
                        std::int32_t width, std::int32_t height) override;
   void PostMessageA(WindowHandle window, std::uint32_t message) override;
-  void MarkHidden(WindowHandle window) override;
+  bool MarkHidden(WindowHandle window) override;
   void RemoveHiddenMark(WindowHandle window) override;
   HiddenMark ReadHiddenMark(WindowHandle window) override;
 };

@@ -113,6 +113,10 @@ bool Win32WindowSystem::IsWindowVisible(WindowHandle window) {
   return ::IsWindowVisible(ToHwnd(window)) != FALSE;
 }
 
+bool Win32WindowSystem::IsWindow(WindowHandle window) {
+  return ::IsWindow(ToHwnd(window)) != FALSE;
+}
+
 void Win32WindowSystem::ShowWindow(WindowHandle window, ShowCommand command) {
   ::ShowWindow(ToHwnd(window), static_cast<int>(command));
 }
@@ -199,14 +203,18 @@ void Win32WindowSystem::PostMessageA(WindowHandle window,
   ::PostMessageA(ToHwnd(window), message, 0, 0);
 }
 
-void Win32WindowSystem::MarkHidden(WindowHandle window) {
+bool Win32WindowSystem::MarkHidden(WindowHandle window) {
   const HWND hwnd = ToHwnd(window);
-  ::SetPropW(
-      hwnd, kMarkStart,
-      reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(ThisProcessStart())));
-  ::SetPropW(hwnd, kMarkProcess,
-             reinterpret_cast<HANDLE>(
-                 static_cast<ULONG_PTR>(::GetCurrentProcessId())));
+  const auto process = static_cast<ULONG_PTR>(::GetCurrentProcessId());
+  const auto start = static_cast<ULONG_PTR>(ThisProcessStart());
+  ::SetPropW(hwnd, kMarkStart, reinterpret_cast<HANDLE>(start));
+  ::SetPropW(hwnd, kMarkProcess, reinterpret_cast<HANDLE>(process));
+  // A window of a process with higher rights refuses properties (the
+  // system's isolation of integrity levels): only a mark that reads back
+  // counts.
+  return reinterpret_cast<ULONG_PTR>(::GetPropW(hwnd, kMarkProcess)) ==
+             process &&
+         reinterpret_cast<ULONG_PTR>(::GetPropW(hwnd, kMarkStart)) == start;
 }
 
 void Win32WindowSystem::RemoveHiddenMark(WindowHandle window) {

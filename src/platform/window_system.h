@@ -59,6 +59,8 @@ class WindowSystem {
   virtual Text GetClassNameW(WindowHandle window, std::int32_t buffer_size) = 0;
   virtual WindowRect GetWindowRect(WindowHandle window) = 0;
   virtual bool IsWindowVisible(WindowHandle window) = 0;
+  // False once the window has been destroyed.
+  virtual bool IsWindow(WindowHandle window) = 0;
   virtual void ShowWindow(WindowHandle window, ShowCommand command) = 0;
   virtual void MoveWindow(WindowHandle window, std::int32_t x, std::int32_t y,
                           std::int32_t width, std::int32_t height,
@@ -98,7 +100,9 @@ class WindowSystem {
   // A window the panel hides carries a mark naming this panel process, so
   // that whatever becomes of the panel, a later one can show it again. The
   // mark lives with the window itself; nothing is written to disk.
-  virtual void MarkHidden(WindowHandle window) = 0;
+  // False when the window does not carry the mark afterwards: it is gone,
+  // or the system refused (a window of a process with higher rights).
+  virtual bool MarkHidden(WindowHandle window) = 0;
   virtual void RemoveHiddenMark(WindowHandle window) = 0;
   virtual HiddenMark ReadHiddenMark(WindowHandle window) = 0;
 };

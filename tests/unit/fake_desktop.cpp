@@ -69,12 +69,22 @@ FakeWindow* FakeDesktop::Live(WindowHandle handle) {
 }
 
 FakeWindow* FakeDesktop::Reachable(WindowHandle handle) {
+  if (while_waiting) while_waiting(handle);
   FakeWindow* window = Live(handle);
   if (window != nullptr && window->hung) {
     ++blocked_calls;
     return nullptr;
   }
   return window;
+}
+
+FakeWindow* FakeDesktop::Showable(WindowHandle handle) {
+  FakeWindow* window = Live(handle);
+  return window != nullptr && !window->refuses_show ? window : nullptr;
+}
+
+FakeWindow* FakeDesktop::Placeable(WindowHandle handle) {
+  return Reachable(handle) != nullptr ? Showable(handle) : nullptr;
 }
 
 void FakeDesktop::ApplyShow(FakeWindow& window, ShowCommand command) {
@@ -157,9 +167,13 @@ bool FakeDesktop::IsWindowVisible(WindowHandle handle) {
   return window != nullptr && window->visible;
 }
 
+bool FakeDesktop::IsWindow(WindowHandle handle) {
+  return Live(handle) != nullptr;
+}
+
 void FakeDesktop::ShowWindow(WindowHandle handle, ShowCommand command) {
   Record(Describe("ShowWindow", handle, static_cast<std::int32_t>(command)));
-  if (FakeWindow* window = Reachable(handle)) ApplyShow(*window, command);
+  if (FakeWindow* window = Placeable(handle)) ApplyShow(*window, command);
 }
 
 void FakeDesktop::MoveWindow(WindowHandle handle, std::int32_t x,
@@ -168,7 +182,7 @@ void FakeDesktop::MoveWindow(WindowHandle handle, std::int32_t x,
   Record("MoveWindow " + std::to_string(handle) + " " + std::to_string(x) +
          " " + std::to_string(y) + " " + std::to_string(width) + " " +
          std::to_string(height) + " " + std::to_string(repaint));
-  if (FakeWindow* window = Reachable(handle)) {
+  if (FakeWindow* window = Placeable(handle)) {
     ApplyMove(*window, {x, y, x + width, y + height});
   }
 }
@@ -213,7 +227,7 @@ void FakeDesktop::ShowWindowAsync(WindowHandle handle, ShowCommand command) {
       Describe("ShowWindowAsync", handle, static_cast<std::int32_t>(command)));
   if (Live(handle) == nullptr) return;
   queued_[handle].push_back([this, handle, command] {
-    if (FakeWindow* window = Live(handle)) ApplyShow(*window, command);
+    if (FakeWindow* window = Showable(handle)) ApplyShow(*window, command);
   });
   if (!Window(handle).hung) Wake(handle);
 }
@@ -226,7 +240,7 @@ void FakeDesktop::MoveWindowAsync(WindowHandle handle, std::int32_t x,
          std::to_string(height));
   if (Live(handle) == nullptr) return;
   queued_[handle].push_back([this, handle, x, y, width, height] {
-    if (FakeWindow* window = Live(handle)) {
+    if (FakeWindow* window = Showable(handle)) {
       ApplyMove(*window, {x, y, x + width, y + height});
     }
   });
@@ -240,8 +254,11 @@ void FakeDesktop::PostMessageA(WindowHandle handle, std::uint32_t message) {
   if (!Window(handle).hung) Wake(handle);
 }
 
-void FakeDesktop::MarkHidden(WindowHandle handle) {
-  if (FakeWindow* window = Live(handle)) window->hidden_by = this_panel;
+bool FakeDesktop::MarkHidden(WindowHandle handle) {
+  FakeWindow* window = Live(handle);
+  if (window == nullptr || window->refuses_mark) return false;
+  window->hidden_by = this_panel;
+  return true;
 }
 
 void FakeDesktop::RemoveHiddenMark(WindowHandle handle) {

@@ -26,6 +26,10 @@ struct FakeWindow {
   bool confirms_close = false;
   // The panel process that marked the window hidden; 0 for none.
   int hidden_by = 0;
+  // A window of a process with higher rights than the panel: the system
+  // refuses the mark, or ShowWindow and MoveWindow (queued or not).
+  bool refuses_mark = false;
+  bool refuses_show = false;
   // Overrides the title length the window reports, when not negative.
   std::int32_t reported_length = -1;
 };
@@ -62,6 +66,10 @@ class FakeDesktop final : public WindowSystem {
   // Runs before the enumeration visits each window, to change the desktop
   // in the middle of a scan.
   std::function<void(WindowHandle)> before_visit;
+  // Runs inside each synchronous ShowWindow, MoveWindow and SendMessageA,
+  // before the window acts on it: messages sent to the panel are handled
+  // while it waits.
+  std::function<void(WindowHandle)> while_waiting;
 
   void EnumChildWindows(WindowHandle parent, EnumWindowsCallback callback,
                         std::int32_t argument) override;
@@ -70,6 +78,7 @@ class FakeDesktop final : public WindowSystem {
   Text GetClassNameW(WindowHandle window, std::int32_t buffer_size) override;
   WindowRect GetWindowRect(WindowHandle window) override;
   bool IsWindowVisible(WindowHandle window) override;
+  bool IsWindow(WindowHandle window) override;
   void ShowWindow(WindowHandle window, ShowCommand command) override;
   void MoveWindow(WindowHandle window, std::int32_t x, std::int32_t y,
                   std::int32_t width, std::int32_t height,
@@ -88,7 +97,7 @@ class FakeDesktop final : public WindowSystem {
   void MoveWindowAsync(WindowHandle window, std::int32_t x, std::int32_t y,
                        std::int32_t width, std::int32_t height) override;
   void PostMessageA(WindowHandle window, std::uint32_t message) override;
-  void MarkHidden(WindowHandle window) override;
+  bool MarkHidden(WindowHandle window) override;
   void RemoveHiddenMark(WindowHandle window) override;
   HiddenMark ReadHiddenMark(WindowHandle window) override;
 
@@ -96,6 +105,10 @@ class FakeDesktop final : public WindowSystem {
   FakeWindow* Live(WindowHandle handle);
   // A synchronous call reaches the window only if its thread answers.
   FakeWindow* Reachable(WindowHandle handle);
+  // A live window that lets itself be shown and moved.
+  FakeWindow* Showable(WindowHandle handle);
+  // Reachable and showable.
+  FakeWindow* Placeable(WindowHandle handle);
   void ApplyShow(FakeWindow& window, ShowCommand command);
   void ApplyMove(FakeWindow& window, const WindowRect& rect);
   void ApplyClose(WindowHandle handle);

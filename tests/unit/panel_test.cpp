@@ -10,6 +10,7 @@
 namespace corvantis {
 namespace {
 
+using testing::AtOrigin800x600;
 using testing::FakeBoxes;
 using testing::FakeCaption;
 using testing::FakeCheck;
@@ -32,6 +33,17 @@ class PanelTest : public ::testing::Test {
       if (desktop.IsWindowVisible(handle)) return true;
     }
     return false;
+  }
+
+  // Every window is shown, or hidden with this panel's mark.
+  bool NoneHiddenUnmarked(std::initializer_list<WindowHandle> handles) {
+    for (const WindowHandle handle : handles) {
+      if (!desktop.IsWindowVisible(handle) &&
+          desktop.ReadHiddenMark(handle) != HiddenMark::ThisPanel) {
+        return false;
+      }
+    }
+    return true;
   }
 
   FakeDesktop desktop;
@@ -122,6 +134,105 @@ TEST_F(PanelTest, UnloadShowsEveryTrackedWindowOnceAndStopsTheTimers) {
   EXPECT_EQ(shows, 2);
   EXPECT_FALSE(timer1.Enabled());
   EXPECT_FALSE(timer2.Enabled());
+}
+
+TEST_F(PanelTest, ClientWithHigherRightsIsNeverHiddenUnmarkedAndToldOnce) {
+  const WindowHandle lobby = desktop.Add(u"QQ游戏", u"QufPanelWnd");
+  const WindowHandle game = desktop.Add(u"斗地主", u"QufPanelWnd");
+  // The game refuses the mark: it stays as it is, and listed.
+  desktop.Window(game).refuses_mark = true;
+  panel.Command1_Click();
+  EXPECT_TRUE(desktop.IsWindowVisible(game));
+  EXPECT_FALSE(desktop.Window(game).minimized);
+  EXPECT_FALSE(desktop.IsWindowVisible(lobby));
+  EXPECT_EQ(game_names.ListCount(), 1);
+  ASSERT_EQ(boxes.shown.size(), 1u);
+  EXPECT_EQ(boxes.shown[0].first, u"系统提示");
+  EXPECT_NE(boxes.shown[0].second.find(u"管理员"), Text::npos);
+  lobby_names.Select(0);
+  panel.大厅名称_Click();
+  EXPECT_TRUE(desktop.IsWindowVisible(game));
+
+  // Hidden while it let itself be, it then refuses to be shown: it keeps
+  // its mark through refreshes and selections.
+  desktop.Window(game).refuses_mark = false;
+  panel.Command1_Click();
+  desktop.Window(game).refuses_show = true;
+  panel.Command1_Click();
+  EXPECT_TRUE(NoneHiddenUnmarked({lobby, game}));
+  lobby_names.Select(0);
+  panel.大厅名称_Click();
+  EXPECT_TRUE(NoneHiddenUnmarked({lobby, game}));
+  EXPECT_EQ(boxes.shown.size(), 1u);  // once per run
+
+  // Once the refusals stop, the next refresh finds it again.
+  desktop.Window(game).refuses_show = false;
+  panel.Command1_Click();
+  ASSERT_EQ(game_names.ListCount(), 1);
+  EXPECT_EQ(game_names.List(0), u"1-斗地主");
+  game_names.Select(0);
+  panel.游戏名称_Click();
+  EXPECT_TRUE(AtOrigin800x600(desktop.GetWindowRect(game)));
+  EXPECT_FALSE(desktop.IsWindowVisible(lobby));
+  panel.Form_Unload();
+  for (const WindowHandle handle : {lobby, game}) {
+    EXPECT_TRUE(desktop.IsWindowVisible(handle));
+    EXPECT_EQ(desktop.ReadHiddenMark(handle), HiddenMark::None);
+  }
+  EXPECT_EQ(boxes.shown.size(), 1u);
+}
+
+TEST_F(PanelTest, UnloadInsideAWalkWinsWhereverItComes) {
+  const WindowHandle lobby = desktop.Add(u"QQ游戏", u"QufPanelWnd");
+  const WindowHandle game1 = desktop.Add(u"斗地主", u"QufPanelWnd");
+  const WindowHandle game2 = desktop.Add(u"中国象棋", u"QufPanelWnd");
+  // The session's end comes inside each synchronous call of a refresh and
+  // a selection in turn; every round but the last ends it.
+  int rounds = 0;
+  for (int at = 0;; ++at) {
+    panel.Command1_Click();
+    int calls = 0;
+    desktop.while_waiting = [&](WindowHandle) {
+      if (calls++ == at) panel.Form_Unload();
+    };
+    panel.Command1_Click();
+    game_names.Select(1);
+    panel.游戏名称_Click();
+    desktop.while_waiting = nullptr;
+    if (at >= calls) break;
+    ++rounds;
+    for (const WindowHandle handle : {lobby, game1, game2}) {
+      EXPECT_TRUE(desktop.IsWindowVisible(handle)) << at;
+      EXPECT_FALSE(desktop.Window(handle).minimized) << at;
+      EXPECT_TRUE(AtOrigin800x600(desktop.GetWindowRect(handle))) << at;
+      EXPECT_EQ(desktop.ReadHiddenMark(handle), HiddenMark::None) << at;
+    }
+    panel.ResumeAfterCancelledEnd();
+  }
+  EXPECT_GE(rounds, 20);
+}
+
+TEST_F(PanelTest, HandlersSentDuringAWalkDoNotRunInsideIt) {
+  const WindowHandle lobby = desktop.Add(u"QQ游戏", u"QufPanelWnd");
+  const WindowHandle game = desktop.Add(u"斗地主", u"QufPanelWnd");
+  bool inside = false;
+  desktop.while_waiting = [&](WindowHandle) {
+    if (inside) return;
+    inside = true;
+    const std::size_t before = desktop.calls.size();
+    lobby_names.Select(0);
+    panel.Command1_Click();
+    panel.Timer1_Timer();
+    panel.大厅名称_Click();
+    panel.Command5_Click();
+    EXPECT_EQ(desktop.calls.size(), before);
+    inside = false;
+  };
+  panel.Command1_Click();
+  desktop.while_waiting = nullptr;
+  EXPECT_FALSE(AnyVisible({lobby, game}));
+  EXPECT_TRUE(desktop.close_log.empty());
+  EXPECT_EQ(label1.Caption(), u"大厅个数：1");
 }
 
 TEST_F(PanelTest, CancelledSessionEndResumesTheTimersAsTheyWere) {
