@@ -33,6 +33,8 @@ void Panel::Form_Unload() {
   controls_.Timer1.SetEnabled(false);
   controls_.Timer2.SetEnabled(false);
   ShowTrackedWindows(services_.windows, lists_);
+  // Also those that refused a show earlier and fell out of the lists.
+  ShowWindowsHiddenByThisPanel(services_.windows);
 }
 
 void Panel::ResumeAfterCancelledEnd() {
@@ -43,13 +45,17 @@ void Panel::ResumeAfterCancelledEnd() {
 }
 
 void Panel::大厅名称_Click() {
-  SelectTrackedWindow(services_.windows, lists_, lists_.大厅名称,
-                      lists_.大厅句柄);
+  RunWalk([&] {
+    return SelectTrackedWindow(services_.windows, lists_, lists_.大厅名称,
+                               lists_.大厅句柄, unloaded_);
+  });
 }
 
 void Panel::游戏名称_Click() {
-  SelectTrackedWindow(services_.windows, lists_, lists_.游戏名称,
-                      lists_.游戏句柄);
+  RunWalk([&] {
+    return SelectTrackedWindow(services_.windows, lists_, lists_.游戏名称,
+                               lists_.游戏句柄, unloaded_);
+  });
 }
 
 void Panel::Command1_Click() { Refresh(); }
@@ -77,7 +83,10 @@ void Panel::Command3_Click() { LaunchCompanion(services_, window_, kClient); }
 void Panel::Command4_Click() { OpenDownloadPage(services_.windows); }
 
 void Panel::Command5_Click() {
-  CloseAllTrackedWindows(services_.windows, lists_);
+  RunWalk([&] {
+    CloseAllTrackedWindows(services_.windows, lists_);
+    return true;
+  });
 }
 
 void Panel::Check1_Click() {
@@ -99,8 +108,28 @@ void Panel::Timer2_Timer() {
 }
 
 void Panel::Refresh() {
-  RefreshWindowLists(services_.windows, lists_, controls_.Label1,
-                     controls_.Label2);
+  RunWalk([&] {
+    return RefreshWindowLists(services_.windows, lists_, controls_.Label1,
+                              controls_.Label2, unloaded_);
+  });
+}
+
+template <typename Walk>
+void Panel::RunWalk(Walk walk) {
+  if (walking_ || unloaded_) return;
+  walking_ = true;
+  const bool complete = walk();
+  walking_ = false;
+  // No box once the panel is going: it may be the end of the session.
+  if (!complete && !unloaded_) ReportRefusal();
+}
+
+void Panel::ReportRefusal() {
+  if (told_of_refusal_) return;
+  // Set first: timer ticks arrive while the box is open.
+  told_of_refusal_ = true;
+  services_.boxes.ShowInformation(kBoxTitle,
+                                  UnscrambleMessage(kElevatedClientMessage));
 }
 
 }  // namespace corvantis

@@ -56,7 +56,8 @@ class Panel {
 
   void Form_Load();
   // Shows every tracked window and stops both timers; runs once however the
-  // panel ends, including when the user's session is ending.
+  // panel ends, including when the user's session is ending, and even
+  // inside another handler's walk: the walk then hides nothing more.
   void Form_Unload();
   // The session end that ran Form_Unload was called off: the panel goes on.
   void ResumeAfterCancelledEnd();
@@ -75,6 +76,16 @@ class Panel {
 
  private:
   void Refresh();
+  // Runs a handler that walks the client's windows. While the panel waits
+  // in a call to a client window, messages sent to it are handled: such a
+  // handler that would start inside a running walk does not run at all,
+  // nor does one after the panel has unloaded. The user's clicks and the
+  // timers' ticks are posted, so they come only after the walk.
+  template <typename Walk>
+  void RunWalk(Walk walk);
+  // A window refused the panel's mark or its show: the client runs with
+  // higher rights. The user is told once per run.
+  void ReportRefusal();
 
   CompanionServices services_;
   PanelControls controls_;
@@ -83,6 +94,8 @@ class Panel {
   TrackedWindows lists_;
   WindowHandle window_ = 0;
   bool unloaded_ = false;
+  bool walking_ = false;
+  bool told_of_refusal_ = false;
 };
 
 }  // namespace corvantis

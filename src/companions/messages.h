@@ -13,5 +13,7 @@ extern const char16_t kUpdaterMissingMessage[];
 extern const char16_t kClientMissingMessage[];
 // The auto-refresh period is not a number of seconds from 0 to 86400.
 extern const char16_t kBadPeriodMessage[];
+// The client runs as administrator, so Corvantis must be started so too.
+extern const char16_t kElevatedClientMessage[];
 
 }  // namespace corvantis

@@ -14,18 +14,35 @@ namespace {
 // one short time-out per hung window.
 class WindowReach {
  public:
-  explicit WindowReach(WindowSystem& windows) : windows_(windows) {}
+  WindowReach(WindowSystem& windows, const bool& unloading)
+      : windows_(windows), unloading_(unloading) {}
 
-  // A window is marked before it is hidden and unmarked once shown, so
-  // that no moment leaves a hidden window without its mark.
+  // A window is marked before it is hidden, so that no moment leaves a
+  // hidden window without its mark. One that refuses the mark is not
+  // hidden at all.
+  bool Mark(WindowHandle window) {
+    if (windows_.MarkHidden(window)) return true;
+    if (windows_.IsWindow(window)) refused_ = true;
+    return false;
+  }
+
   void Show(WindowHandle window, ShowCommand command) {
-    if (command == ShowCommand::Hide) windows_.MarkHidden(window);
-    if (Answers(window)) {
+    const bool answers = Answers(window);
+    if (answers) {
       windows_.ShowWindow(window, command);
     } else {
       windows_.ShowWindowAsync(window, command);
     }
-    if (command == ShowCommand::ShowNormal) windows_.RemoveHiddenMark(window);
+    if (command != ShowCommand::ShowNormal) return;
+    // A refused show leaves the window hidden: it keeps its mark, so that
+    // a later walk, the next panel or the crash path still finds it. A
+    // queued show is trusted: it takes effect when the thread runs again.
+    if (answers && !windows_.IsWindowVisible(window) &&
+        windows_.IsWindow(window)) {
+      refused_ = true;
+      return;
+    }
+    windows_.RemoveHiddenMark(window);
   }
 
   void Place(WindowHandle window) {
@@ -44,6 +61,12 @@ class WindowReach {
     }
   }
 
+  // The panel waits in each synchronous call, and a message sent to it
+  // meanwhile can unload it: from then on nothing may be hidden.
+  bool Unloading() const { return unloading_; }
+  // False once a window refused its mark or its show.
+  bool Complete() const { return !refused_; }
+
  private:
   bool Answers(WindowHandle window) {
     const auto known = answers_.find(window);
@@ -54,7 +77,9 @@ class WindowReach {
   }
 
   WindowSystem& windows_;
+  const bool& unloading_;
   std::unordered_map<WindowHandle, bool> answers_;
+  bool refused_ = false;
 };
 
 template <typename Visit>
@@ -66,21 +91,27 @@ void ForEachHandle(const ListControl& handles, Visit visit) {
   }
 }
 
-void Hide(WindowReach& reach, const TrackedWindows& lists) {
-  ForEachHandle(lists.大厅句柄, [&](WindowHandle window) {
-    reach.Show(window, ShowCommand::Hide);
-    reach.Place(window);
-  });
-  ForEachHandle(lists.游戏句柄, [&](WindowHandle window) {
-    reach.Show(window, ShowCommand::ShowMinimized);
-    reach.Show(window, ShowCommand::Hide);
-    reach.Place(window);
-  });
-}
-
 void ShowAndPlace(WindowReach& reach, WindowHandle window) {
   reach.Show(window, ShowCommand::ShowNormal);
   reach.Place(window);
+}
+
+// Games are minimised before they are hidden; lobbies are not.
+void HideOne(WindowReach& reach, WindowHandle window, bool game) {
+  if (reach.Unloading() || !reach.Mark(window)) return;
+  if (game) reach.Show(window, ShowCommand::ShowMinimized);
+  if (!reach.Unloading()) reach.Show(window, ShowCommand::Hide);
+  if (!reach.Unloading()) reach.Place(window);
+  // The panel unloaded inside one of these calls, and its show may have
+  // reached the window before this walk's calls did.
+  if (reach.Unloading()) ShowAndPlace(reach, window);
+}
+
+void Hide(WindowReach& reach, const TrackedWindows& lists) {
+  ForEachHandle(lists.大厅句柄,
+                [&](WindowHandle window) { HideOne(reach, window, false); });
+  ForEachHandle(lists.游戏句柄,
+                [&](WindowHandle window) { HideOne(reach, window, true); });
 }
 
 // The enumeration takes a plain function; it collects into this.
@@ -99,55 +130,61 @@ std::int32_t CollectMarkedWindow(WindowHandle window, std::int32_t) {
   return 1;
 }
 
-void ShowMarkedWindows(WindowSystem& windows, HiddenMark wanted) {
+bool ShowMarkedWindows(WindowSystem& windows, HiddenMark wanted) {
   MarkedWindows collection{&windows, wanted, {}};
   MarkedWindows* const previous = current_collection;
   current_collection = &collection;
   windows.EnumChildWindows(0, CollectMarkedWindow, 0);
   current_collection = previous;
-  WindowReach reach(windows);
+  WindowReach reach(windows, kStaysLoaded);
   for (const WindowHandle window : collection.found) {
     ShowAndPlace(reach, window);
   }
+  return reach.Complete();
 }
 
 }  // namespace
 
-void HideTrackedWindows(WindowSystem& windows, const TrackedWindows& lists) {
-  WindowReach reach(windows);
+bool HideTrackedWindows(WindowSystem& windows, const TrackedWindows& lists,
+                        const bool& unloading) {
+  WindowReach reach(windows, unloading);
   Hide(reach, lists);
+  return reach.Complete();
 }
 
-void ShowTrackedWindows(WindowSystem& windows, const TrackedWindows& lists) {
-  WindowReach reach(windows);
+bool ShowTrackedWindows(WindowSystem& windows, const TrackedWindows& lists) {
+  WindowReach reach(windows, kStaysLoaded);
   const auto show = [&](WindowHandle window) { ShowAndPlace(reach, window); };
   ForEachHandle(lists.大厅句柄, show);
   ForEachHandle(lists.游戏句柄, show);
+  return reach.Complete();
 }
 
 void RestoreWindowsOfEndedPanels(WindowSystem& windows) {
   ShowMarkedWindows(windows, HiddenMark::GonePanel);
 }
 
-void ShowWindowsHiddenByThisPanel(WindowSystem& windows) {
-  ShowMarkedWindows(windows, HiddenMark::ThisPanel);
+bool ShowWindowsHiddenByThisPanel(WindowSystem& windows) {
+  return ShowMarkedWindows(windows, HiddenMark::ThisPanel);
 }
 
-void SelectTrackedWindow(WindowSystem& windows, const TrackedWindows& lists,
-                         const ListControl& names, const ListControl& handles) {
-  if (names.ListIndex() < 0) return;
-  WindowReach reach(windows);
+bool SelectTrackedWindow(WindowSystem& windows, const TrackedWindows& lists,
+                         const ListControl& names, const ListControl& handles,
+                         const bool& unloading) {
+  if (names.ListIndex() < 0) return true;
+  WindowReach reach(windows, unloading);
   Hide(reach, lists);
   const WindowHandle selected = HandleAt(handles, names.ListIndex());
   // A game hidden for the first time was moved while minimised, which
   // leaves the place it is restored to as it was; placing it after the show
   // puts it at the origin like every other window the panel touches.
   if (selected != 0) ShowAndPlace(reach, selected);
+  return reach.Complete();
 }
 
 void CloseAllTrackedWindows(WindowSystem& windows,
                             const TrackedWindows& lists) {
-  WindowReach reach(windows);
+  WindowReach reach(windows, kStaysLoaded);
   const auto close = [&](WindowHandle window) { reach.Close(window); };
   ForEachHandle(lists.游戏句柄, close);
   ForEachHandle(lists.大厅句柄, close);

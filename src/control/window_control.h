@@ -11,21 +11,35 @@ namespace corvantis {
 constexpr std::int32_t kPlacedWidth = 800;
 constexpr std::int32_t kPlacedHeight = 600;
 
+// The walks below wait in calls to other processes' windows, and messages
+// sent to the panel meanwhile (the end of the session, a close from another
+// program) can unload it. A walk that hides is given the panel's unloading
+// state and hides nothing once it is set.
+inline constexpr bool kStaysLoaded = false;
+
+// The walks return false when a window refused what was asked of it, as
+// the windows of a client with higher rights than the panel (run as
+// administrator) may: a window that refuses its mark is left as it is, and
+// one that refuses to be shown again keeps its mark.
+
 // Lobbies are hidden directly; games are minimised before they are hidden.
-void HideTrackedWindows(WindowSystem& windows, const TrackedWindows& lists);
+bool HideTrackedWindows(WindowSystem& windows, const TrackedWindows& lists,
+                        const bool& unloading = kStaysLoaded);
 // Restores every tracked window, lobbies first.
-void ShowTrackedWindows(WindowSystem& windows, const TrackedWindows& lists);
+bool ShowTrackedWindows(WindowSystem& windows, const TrackedWindows& lists);
 // Hides every tracked window, then shows and places the one selected in
 // names, whose handle is the entry of the same index in handles. Nothing
 // happens when names has no selection.
-void SelectTrackedWindow(WindowSystem& windows, const TrackedWindows& lists,
-                         const ListControl& names, const ListControl& handles);
+bool SelectTrackedWindow(WindowSystem& windows, const TrackedWindows& lists,
+                         const ListControl& names, const ListControl& handles,
+                         const bool& unloading = kStaysLoaded);
 // Shows again, at the origin, every window that a panel process now ended
 // left hidden, and removes its mark. Windows of running panels are left.
 void RestoreWindowsOfEndedPanels(WindowSystem& windows);
 // Shows, at the origin, every window this panel process has hidden,
-// whatever its lists say: for when the panel can trust nothing else.
-void ShowWindowsHiddenByThisPanel(WindowSystem& windows);
+// whatever its lists say: for when the panel can trust nothing else, and
+// for windows that once refused to be shown and fell out of the lists.
+bool ShowWindowsHiddenByThisPanel(WindowSystem& windows);
 
 // Asks every game, then every lobby, to close.
 void CloseAllTrackedWindows(WindowSystem& windows, const TrackedWindows& lists);

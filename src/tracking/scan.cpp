@@ -84,9 +84,13 @@ std::int32_t ScanWindowProc(WindowHandle window, std::int32_t /*argument*/) {
   return 1;
 }
 
-void RefreshWindowLists(WindowSystem& windows, TrackedWindows& lists,
-                        CaptionControl& Label1, CaptionControl& Label2) {
-  ShowTrackedWindows(windows, lists);
+bool RefreshWindowLists(WindowSystem& windows, TrackedWindows& lists,
+                        CaptionControl& Label1, CaptionControl& Label2,
+                        const bool& unloading) {
+  bool complete = ShowTrackedWindows(windows, lists);
+  // Windows that refused to be shown once are no longer listed; they are
+  // found by their mark.
+  complete = ShowWindowsHiddenByThisPanel(windows) && complete;
   {
     ScopedListUpdate lobby_update(lists.大厅名称);
     ScopedListUpdate game_update(lists.游戏名称);
@@ -100,7 +104,7 @@ void RefreshWindowLists(WindowSystem& windows, TrackedWindows& lists,
   }
   Label1.SetCaption(u"大厅个数：" + Decimal(lists.大厅句柄.ListCount()));
   Label2.SetCaption(u"游戏个数：" + Decimal(lists.游戏句柄.ListCount()));
-  HideTrackedWindows(windows, lists);
+  return HideTrackedWindows(windows, lists, unloading) && complete;
 }
 
 }  // namespace corvantis

@@ -2,6 +2,7 @@
 // them in the tracked-window lists.
 #pragma once
 
+#include "control/window_control.h"
 #include "platform/window_system.h"
 #include "tracking/controls.h"
 #include "tracking/tracked_windows.h"
@@ -48,8 +49,10 @@ class ScopedScanTarget {
 std::int32_t ScanWindowProc(WindowHandle window, std::int32_t argument);
 
 // Rebuilds the lists from the desktop, writes the two counts to their
-// labels, and leaves every tracked window hidden.
-void RefreshWindowLists(WindowSystem& windows, TrackedWindows& lists,
-                        CaptionControl& Label1, CaptionControl& Label2);
+// labels, and leaves every tracked window hidden. Shows and hides as the
+// walks of control/window_control.h do, and returns false as they do.
+bool RefreshWindowLists(WindowSystem& windows, TrackedWindows& lists,
+                        CaptionControl& Label1, CaptionControl& Label2,
+                        const bool& unloading = kStaysLoaded);
 
 }  // namespace corvantis

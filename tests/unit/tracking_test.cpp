@@ -183,7 +183,8 @@ TEST_F(RefreshTest, ShowsTheLastRefreshsWindowsBeforeScanningThemAgain) {
       "Responds " + l + " 0", "ShowWindow " + l + " 1",
       "MoveWindow " + l + " 0 0 800 600 -1", "Responds " + g + " 0",
       "ShowWindow " + g + " 1", "MoveWindow " + g + " 0 0 800 600 -1",
-      "EnumChildWindows 0 0",
+      // Look for windows still marked hidden (none), then scan.
+      "EnumChildWindows 0 0", "EnumChildWindows 0 0",
       // Hide: lobbies directly, games minimised first.
       "Responds " + l + " 0", "ShowWindow " + l + " 0",
       "MoveWindow " + l + " 0 0 800 600 -1", "Responds " + g + " 0",
