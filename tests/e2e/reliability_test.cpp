@@ -17,6 +17,7 @@ namespace corvantis::e2e {
 namespace {
 
 constexpr wchar_t kMark[] = L"Corvantis.HiddenBy";
+constexpr wchar_t kMarkStart[] = L"Corvantis.HiddenByStart";
 // The longest a panel may take to answer while it deals with a window that
 // does not.
 constexpr double kAnswerBoundMs = 2000;
@@ -241,6 +242,49 @@ TEST_F(ReliabilityTest, EndOfSessionShowsTheWindowsForGood) {
   Sleep(1500);
   EXPECT_TRUE(AllTrackedShownAtOrigin());
 }
+
+// The panel is inside a refresh, waiting on a window that is slow to be
+// shown or moved, when it is told to go: by the end of the session or by a
+// close that another program sends.
+enum class Going { kEndOfSession, kCloseFromOutside };
+
+class GoingDuringARefreshTest : public ReliabilityTest,
+                                public testing::WithParamInterface<Going> {};
+
+TEST_P(GoingDuringARefreshTest, EveryWindowEndsShownAndUnmarked) {
+  SimClient slow({{L"QufPanelWnd", L"慢游戏", 900, 650, true, L"slow"}});
+  ASSERT_TRUE(slow.started());
+  std::vector<HWND> tracked = Tracked();
+  tracked.push_back(slow.HandleOf(L"慢游戏"));
+  PostClick(Control(kCommand1));
+  ASSERT_TRUE(WaitUntil([&] { return slow.SlowCalls() > 0; }, kWaitMs));
+
+  DWORD_PTR answer = 0;
+  if (GetParam() == Going::kEndOfSession) {
+    EXPECT_TRUE(SendMessageTimeoutW(form_, WM_QUERYENDSESSION, 0, 0,
+                                    SMTO_ABORTIFHUNG, kWaitMs, &answer));
+    EXPECT_TRUE(SendMessageTimeoutW(form_, WM_ENDSESSION, TRUE, 0,
+                                    SMTO_ABORTIFHUNG, kWaitMs, &answer));
+    // Handled only once the refresh is over.
+    PostMessageW(form_, WM_CLOSE, 0, 0);
+  } else {
+    EXPECT_TRUE(SendMessageTimeoutW(form_, WM_CLOSE, 0, 0, SMTO_ABORTIFHUNG,
+                                    kWaitMs, &answer));
+  }
+  // The interrupted refresh has run to its end when the panel has gone.
+  ASSERT_TRUE(panel_.WaitForExit(30000));
+  form_ = nullptr;
+  for (HWND window : tracked) {
+    EXPECT_TRUE(WaitUntil([&] { return ShownAtOrigin(window); }, kWaitMs))
+        << ToUtf8(WindowTitle(window));
+    EXPECT_EQ(MarkOf(window), 0u) << ToUtf8(WindowTitle(window));
+    EXPECT_EQ(GetPropW(window, kMarkStart), nullptr);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, GoingDuringARefreshTest,
+                         testing::Values(Going::kEndOfSession,
+                                         Going::kCloseFromOutside));
 
 TEST_F(ReliabilityTest, ASecondPanelLeavesTheFirstOnesWindowsAlone) {
   ASSERT_NO_FATAL_FAILURE(ClickRefresh());

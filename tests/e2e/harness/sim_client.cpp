@@ -95,15 +95,22 @@ HWND SimClient::HandleOf(const std::wstring& title) const {
   return handles.size() == 1 ? handles[0] : nullptr;
 }
 
-std::vector<std::wstring> SimClient::ClosedTitles() const {
+std::vector<std::wstring> SimClient::LoggedTitles(
+    const std::wstring& what) const {
   std::vector<std::wstring> titles;
   for (const std::wstring& line : SplitLines(ReadUtf8File(log_path_))) {
     std::vector<std::wstring> fields = Fields(line);
-    if (fields.size() == 3 && fields[0] == L"close") {
-      titles.push_back(fields[2]);
-    }
+    if (fields.size() == 3 && fields[0] == what) titles.push_back(fields[2]);
   }
   return titles;
+}
+
+std::vector<std::wstring> SimClient::ClosedTitles() const {
+  return LoggedTitles(L"close");
+}
+
+int SimClient::SlowCalls() const {
+  return static_cast<int>(LoggedTitles(L"slow").size());
 }
 
 void SimClient::Hang() { SetEvent(hang_event_); }

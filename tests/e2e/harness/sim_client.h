@@ -17,8 +17,9 @@ struct SimWindow {
   int width = 640;
   int height = 480;
   bool visible = true;
-  // "normal", "hung" (stops pumping while the client hangs) or "confirm"
-  // (closes only when its Yes/No box is answered Yes).
+  // "normal", "hung" (stops pumping while the client hangs), "confirm"
+  // (closes only when its Yes/No box is answered Yes) or "slow" (answers
+  // at once, but takes seconds over each show, hide or move).
   std::wstring behaviour = L"normal";
 };
 
@@ -56,12 +57,17 @@ class SimClient {
   HWND HandleOf(const std::wstring& title) const;
   // Titles of the windows in the order their WM_CLOSE arrived.
   std::vector<std::wstring> ClosedTitles() const;
+  // How many slow shows, hides or moves the "slow" windows have begun.
+  int SlowCalls() const;
 
   // The "hung" windows stop pumping messages until Resume.
   void Hang();
   void Resume();
 
  private:
+  // Titles of the log's lines of one kind, in order.
+  std::vector<std::wstring> LoggedTitles(const std::wstring& what) const;
+
   std::wstring directory_;
   std::wstring handles_path_;
   std::wstring log_path_;

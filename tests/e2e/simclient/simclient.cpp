@@ -6,10 +6,13 @@
 //                 [--hang-event NAME] [--churn MS]
 //
 // --windows: UTF-8 text, one window per line, fields separated by tabs:
-//     class  title  width  height  visible|hidden  normal|hung|confirm
-//   Blank lines and lines starting with '#' are skipped.
+//     class  title  width  height  visible|hidden  normal|hung|confirm|slow
+//   Blank lines and lines starting with '#' are skipped. A "slow" window
+//   answers messages at once but, once every window is shown, takes
+//   kSlowMs over each show, hide or move done to it.
 // --log: each WM_CLOSE received is appended at once as the UTF-8 line
-//   "close<TAB><handle><TAB><title>".
+//   "close<TAB><handle><TAB><title>"; each slow start of a show, hide or
+//   move as "slow<TAB><handle><TAB><title>".
 // --handles: whenever the set of windows changes, replaced by lines
 //   "<handle><TAB><class><TAB><title>" for every open window. Its first
 //   appearance means every window exists and has been shown.
@@ -35,7 +38,9 @@ namespace {
 using corvantis::e2e::FromUtf8;
 using corvantis::e2e::ToUtf8;
 
-enum class Behaviour { kNormal, kHung, kConfirm };
+enum class Behaviour { kNormal, kHung, kConfirm, kSlow };
+
+constexpr DWORD kSlowMs = 2500;
 
 struct WindowDescription {
   std::wstring class_name;
@@ -70,6 +75,8 @@ HANDLE g_log = INVALID_HANDLE_VALUE;
 HANDLE g_hang_event = nullptr;
 DWORD g_main_thread = 0;
 LONG g_open_windows = 0;
+// Set once every window has been shown: the client's own shows are not slow.
+bool g_started = false;
 
 std::wstring HandleText(HWND window) {
   return std::to_wstring(static_cast<INT32>(reinterpret_cast<INT_PTR>(window)));
@@ -132,6 +139,8 @@ bool ParseDescription(const std::wstring& line,
     description->behaviour = Behaviour::kHung;
   } else if (fields[5] == L"confirm") {
     description->behaviour = Behaviour::kConfirm;
+  } else if (fields[5] == L"slow") {
+    description->behaviour = Behaviour::kSlow;
   } else {
     return false;
   }
@@ -185,9 +194,9 @@ bool ParseOptions(int argc, wchar_t** argv) {
 
 // One WriteFile per line: lines from different threads never interleave,
 // and nothing waits in a buffer if the process is killed.
-void LogClose(HWND window, const std::wstring& title) {
+void Log(const wchar_t* what, HWND window, const std::wstring& title) {
   std::string line =
-      ToUtf8(L"close\t" + HandleText(window) + L"\t" + title + L"\n");
+      ToUtf8(what + (L"\t" + HandleText(window)) + L"\t" + title + L"\n");
   EnterCriticalSection(&g_lock);
   DWORD written;
   WriteFile(g_log, line.data(), static_cast<DWORD>(line.size()), &written,
@@ -235,7 +244,7 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam,
   if (slot == nullptr) return DefWindowProcW(window, message, wparam, lparam);
   switch (message) {
     case WM_CLOSE:
-      LogClose(window, slot->description.title);
+      Log(L"close", window, slot->description.title);
       if (slot->description.behaviour == Behaviour::kConfirm &&
           MessageBoxW(window, L"Close this window?",
                       slot->description.title.c_str(),
@@ -244,6 +253,13 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam,
       }
       DestroyWindow(window);
       return 0;
+    case WM_WINDOWPOSCHANGING:
+      // Every show, hide and move passes here before it takes effect.
+      if (slot->description.behaviour == Behaviour::kSlow && g_started) {
+        Log(L"slow", window, slot->description.title);
+        Sleep(kSlowMs);
+      }
+      break;
     case WM_DESTROY:
       if (slot->churning) return 0;
       EnterCriticalSection(&g_lock);
@@ -379,6 +395,7 @@ int Run(int argc, wchar_t** argv) {
       return 3;
     }
   }
+  g_started = true;
   WriteHandles();
   if (g_options.churn_ms > 0) SetTimer(nullptr, 0, g_options.churn_ms, nullptr);
 
