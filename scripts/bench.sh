@@ -1,18 +1,35 @@
 #!/usr/bin/env bash
-# The benchmark command: times Corvantis's refresh on real desktops under
-# Wine against the least the same Win32 calls allow, its selection, close-all,
-# start-up, memory and size, runs the core's microbenchmarks, prints one
-# table and plots refresh time against the number of other windows to
+# The benchmark command: times each of Corvantis's actions (refresh, select,
+# close-all) on real desktops under Wine against its floor, the least the
+# same Win32 calls allow, breaks their time down by call, times start-up
+# and memory against a panel floor and a one-window program, runs the
+# core's microbenchmarks, prints one table and plots the ratios to
 # docs/bench.png.
-#   bash scripts/bench.sh [RUNS]   RUNS: repeats per measurement (5); the
-#   environment variable BENCH_CLOSE_RUNS sets those of close-all (3)
+#   bash scripts/bench.sh [RUNS]   RUNS: turns per measurement (5); the
+#       environment variable BENCH_CLOSE_RUNS sets those of close-all (3).
+#       About an hour on a quiet 2-core machine.
+#   bash scripts/bench.sh --quick  fewer and smaller desktops, 2 turns (1 of
+#       close-all): a check after a change, a few minutes.
 # Builds in build/bench-native, build/bench-x86_64 and build/bench-i686;
-# raw results in build/bench/.
+# raw results in build/bench/. Not part of the tests.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
-runs=${1:-5}
-close_runs=${BENCH_CLOSE_RUNS:-3}
+quick=0
+if [ "${1:-}" = --quick ]; then
+  quick=1
+  shift
+fi
+if [ "$quick" = 1 ]; then
+  runs=2 close_runs=1 tracked=10,50 others=100,500 panel_desktop=50,100
+  spread_cell=(--tracked 10 --others 500 --spread "1,5")
+  min_time=0.05 mode="quick mode: smaller desktops"
+else
+  runs=${1:-5} close_runs=${BENCH_CLOSE_RUNS:-3}
+  tracked=1,10,50,200 others=100,500,2000 panel_desktop=200,500
+  spread_cell=(--tracked 50 --others 2000 --spread "1,10")
+  min_time=0.2 mode="full"
+fi
 jobs=$(($(nproc) < 2 ? $(nproc) : 2))
 out=$root/build/bench
 mkdir -p "$out"
@@ -31,7 +48,7 @@ cmake --build build/bench-native -j "$jobs" --target core_bench >/dev/null
 configure build/bench-x86_64 -DCMAKE_BUILD_TYPE=MinSizeRel \
   -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/mingw-x86_64.cmake
 cmake --build build/bench-x86_64 -j "$jobs" \
-  --target Corvantis desktop_bench simclient companion_stub >/dev/null
+  --target Corvantis desktop_bench panel_floor simclient companion_stub >/dev/null
 # The shipped program is the i686 build; it is only built and measured here.
 cmake -S . -B build/bench-i686 -G Ninja --no-warn-unused-cli \
   -DCMAKE_BUILD_TYPE=MinSizeRel \
@@ -41,60 +58,136 @@ cmake --build build/bench-i686 -j "$jobs" --target Corvantis >/dev/null
 x64=$root/build/bench-x86_64
 
 echo "bench: core microbenchmarks (native, fake desktop)" >&2
-build/bench-native/bench/core_bench --benchmark_min_time=0.2 \
+build/bench-native/bench/core_bench --benchmark_min_time="$min_time" \
   --benchmark_format=csv >"$out/core.csv" 2>/dev/null
 
 # The panel's folder, with a stand-in for the updater it starts.
 folder=$out/QQGame
 mkdir -p "$folder"
-cp "$x64/src/app/Corvantis.exe" "$folder/"
+cp "$x64/src/app/Corvantis.exe" "$x64/bench/panel_floor.exe" "$folder/"
 cp "$x64/tools/demo/companion_stub.exe" "$folder/自动升级.exe"
 
-echo "bench: desktops under Wine (a few minutes)" >&2
+echo "bench: desktops under Wine ($mode)" >&2
 # shellcheck source=scripts/wine-env.sh
 source scripts/wine-env.sh
 wine_env_up "$out/wine"
 dos() { printf 'Z:%s' "$1" | tr / '\\'; }
-WINE_RUN_TIMEOUT=${BENCH_TIMEOUT:-3600} wine_run "$x64/bench/desktop_bench.exe" \
-  "$(dos "$folder")" "$runs" "$close_runs" | tr -d '\r' >"$out/desktop.tsv" || {
-  echo "bench: desktop_bench failed:" >&2
-  cat "$out/desktop.tsv" >&2
-  exit 1
+main=$out/main.tsv spread=$out/spread.tsv
+# desktop_bench OUTPUT ARGS...
+desktop_bench() {
+  local output=$1
+  shift
+  WINE_RUN_TIMEOUT=${BENCH_TIMEOUT:-7200} wine_run \
+    "$x64/bench/desktop_bench.exe" "$(dos "$folder")" --runs "$runs" \
+    --close-runs "$close_runs" "$@" | tr -d '\r' >"$output" &&
+    ! grep -q '^error' "$output" || {
+    echo "bench: desktop_bench failed:" >&2
+    cat "$output" >&2
+    return 1
+  }
 }
+desktop_bench "$main" --tracked "$tracked" --others "$others" \
+  --panel-desktop "$panel_desktop"
+# One cell again with the other windows in one process and in several:
+# what the others' processes have to do with the growth.
+desktop_bench "$spread" "${spread_cell[@]}" --no-panel
 wine_version=$("$WINE64" --version)
 wine_env_down
-if grep -q '^error' "$out/desktop.tsv"; then
-  cat "$out/desktop.tsv" >&2
-  exit 1
-fi
 
 size() { stat -c %s "$1"; }
 kib() { awk -v b="$1" 'BEGIN { printf "%.1f KiB", b / 1024 }'; }
-mib() { awk -v b="$1" 'BEGIN { printf "%.2f MiB", b / 1048576 }'; }
-read -r start_ms baseline_start_ms < <(awk -F'\t' '$1 == "start" {
-  printf "%.0f %.0f\n", $2, $3 }' "$out/desktop.tsv")
-read -r _ panel_bytes baseline_bytes < <(grep '^memory' "$out/desktop.tsv")
+read -r _ walk_ms walk_windows < <(grep '^walk' "$main")
+read -r _ start_ms floor_start_ms one_start_ms < <(grep '^start' "$main")
+read -r _ mem_start mem_refreshed mem_floor mem_one < <(grep '^memory' "$main")
+panel_n=${panel_desktop%,*} panel_m=${panel_desktop#*,}
 
 {
   echo "Machine: $(nproc) cores, $(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -1); $wine_version"
-  echo "Medians of $runs runs (close-all: $close_runs); times in ms."
+  echo "Run: $mode; medians of $runs turns (close-all: $close_runs); times in ms."
   echo
-  echo "Refresh on a desktop of N client windows among M other top-level windows:"
-  echo "program = Win32WindowSystem + RefreshWindowLists + list boxes, repainted;"
-  echo "bare loop = the same Win32 calls in a plain loop; ratio = median of the"
-  echo "ratios of runs made in turns; select = a click on a lobby; close all = 全部关闭."
+  echo "Each action on a desktop of N client windows among M other top-level"
+  echo "windows: the program's own code (Win32WindowSystem, the refresh, select"
+  echo "and close routines, the panel's list boxes, repainted) against its"
+  echo "floor, a bare loop of only the Win32 calls the action is made of; the"
+  echo "two run in turns and the ratio is the median of the turns' ratios."
+  echo "Select = a click on a lobby; close all = 全部关闭 (fresh clients each turn)."
   echo
-  echo "|   N |    M | program | bare loop | ratio | select | close all |"
-  echo "|----:|-----:|--------:|----------:|------:|-------:|----------:|"
-  awk -F'\t' '$1 == "refresh" {
-    printf "| %3d | %4d | %7.1f | %9.1f | %5.2f | %6.1f | %9.1f |\n",
-      $2, $3, $4, $5, $6, $7, $8 }' "$out/desktop.tsv"
+  echo "|   N |    M | refresh | floor | ratio | select | floor | ratio | close all | floor | ratio |"
+  echo "|----:|-----:|--------:|------:|------:|-------:|------:|------:|----------:|------:|------:|"
+  awk -F'\t' '$1 ~ /^(refresh|select|close)$/ && $4 == 1 {
+      key = $2 "\t" $3; if (!(key in row)) order[++cells] = key
+      row[key] = row[key] sprintf(" %.1f | %.1f | %.2f |", $5, $6, $7) }
+    END { for (i = 1; i <= cells; i++) { split(order[i], c, "\t")
+      printf "| %3d | %4d |%s\n", c[1], c[2], row[order[i]] } }' "$main"
   echo
-  echo "The panel program on a desktop of 200 client + 500 other windows, beside"
-  echo "a program of one plain window started and measured the same way:"
-  echo "- start to visible and answering (warm): $start_ms ms (one-window program: $baseline_start_ms ms)"
-  echo "- private memory after refreshing the 200: $(mib "$panel_bytes")" \
-    "(one-window program: $(mib "$baseline_bytes"))"
+  echo "Where the time goes (first turn of each, N = ${tracked##*,}): ms per call."
+  echo
+  ms=$(echo "$others" | tr , ' ')
+  printf '| action | by | call | calls |'
+  for m in $ms; do printf ' M = %s |' "$m"; done
+  echo
+  printf '|---|---|---|--:|'
+  for m in $ms; do printf -- '--:|'; done
+  echo
+  awk -F'\t' -v n="${tracked##*,}" -v ms="$ms" '$1 == "calls" &&
+      ($2 == "select" || $2 == "close") && $3 == n && $5 == 1 {
+      key = $2 "\t" $6 "\t" $7; if (!(key in count)) order[++rows] = key
+      count[key] = $8; per[key, $4] = $9 / $8 }
+    END { split(ms, m, " ")
+      for (i = 1; i <= rows; i++) { split(order[i], r, "\t")
+        printf "| %s | %s | %s | %d |", r[1], r[2], r[3], count[order[i]]
+        for (j = 1; j in m; j++) printf " %.2f |", per[order[i], m[j]]
+        print "" } }' "$main"
+  echo
+  echo "The program's own calls (the answer probe and the marks) in the first"
+  echo "turn, as a share of the floor's time:"
+  echo
+  echo "|   N |    M | select: own ms | % of floor | close all: own ms | % of floor |"
+  echo "|----:|-----:|---------------:|-----------:|------------------:|-----------:|"
+  awk -F'\t' '$1 == "calls" && ($2 == "select" || $2 == "close") && $5 == 1 {
+      key = $3 "\t" $4; if (!(key in seen)) { seen[key]; order[++cells] = key }
+      if ($6 == "floor") floor[key, $2] += $9
+      else if ($7 ~ /^(probe|marks|other)/) own[key, $2] += $9 }
+    END { for (i = 1; i <= cells; i++) { k = order[i]; split(k, c, "\t")
+      printf "| %3d | %4d | %.1f | %.1f | %.1f | %.1f |\n", c[1], c[2],
+        own[k, "select"], 100 * own[k, "select"] / floor[k, "select"],
+        own[k, "close"], 100 * own[k, "close"] / floor[k, "close"] } }' "$main"
+  echo
+  echo "The same desktop with the M other windows in one process and in several"
+  echo "(ms per call from the first turn):"
+  echo
+  echo "|  N |    M | processes | select | floor | close all | floor | SW_SHOWMINIMIZED | SW_HIDE | WM_CLOSE |"
+  echo "|---:|-----:|----------:|-------:|------:|----------:|------:|------:|------:|------:|"
+  awk -F'\t' '$1 ~ /^(select|close)$/ {
+      key = $2 "\t" $3 "\t" $4; if (!(key in seen)) { seen[key]; order[++cells] = key }
+      times[key, $1] = sprintf(" %.1f | %.1f |", $5, $6) }
+    $1 == "calls" && $6 == "floor" { per[$3 "\t" $4 "\t" $5, $7] = $9 / $8 }
+    END { for (i = 1; i <= cells; i++) { k = order[i]; split(k, c, "\t")
+      printf "| %2d | %4d | %d |%s%s %.2f | %.2f | %.2f |\n", c[1], c[2], c[3],
+        times[k, "select"], times[k, "close"],
+        per[k, "ShowWindow SW_SHOWMINIMIZED"], per[k, "ShowWindow SW_HIDE"],
+        per[k, "SendMessageA WM_CLOSE"] } }' "$spread"
+  echo
+  echo "Start-up and memory on a desktop of $panel_n client + $panel_m other windows:"
+  echo "Corvantis.exe, the panel floor (bench/wine/panel_floor.cpp: common"
+  echo "controls 6 through the manifest, shell32, the same window, controls,"
+  echo "tooltip and timer, the updater started; nothing else) and a program of"
+  echo "one plain window, each started and measured the same way (warm starts,"
+  echo "to visible and answering; private memory as Linux counts it)."
+  echo
+  echo "| | Corvantis | panel floor | one window | ÷ floor | ÷ one window |"
+  echo "|---|--:|--:|--:|--:|--:|"
+  awk -v p="$start_ms" -v f="$floor_start_ms" -v o="$one_start_ms" 'BEGIN {
+    printf "| start (ms) | %.0f | %.0f | %.0f | %.2f | %.2f |\n", p, f, o, p / f, p / o }'
+  awk -v p="$mem_start" -v r="$mem_refreshed" -v f="$mem_floor" -v o="$mem_one" \
+    -v n="$panel_n" 'BEGIN { mib = 1048576
+    printf "| private memory at start (MiB) | %.2f | %.2f | %.2f | %.2f | %.2f |\n",
+      p / mib, f / mib, o / mib, p / f, p / o
+    printf "| after refreshing %d windows (MiB) | %.2f | | | %.2f | %.2f |\n",
+      n, r / mib, r / f, r / o }'
+  echo
+  echo "Of Corvantis's start: the walk for windows that an ended panel left"
+  echo "hidden, over $walk_windows top-level windows: $(printf '%.1f' "$walk_ms") ms."
   echo "Corvantis.exe: i686 $(kib "$(size build/bench-i686/src/app/Corvantis.exe)")," \
     "x86_64 $(kib "$(size "$x64/src/app/Corvantis.exe")")"
   echo
@@ -109,27 +202,42 @@ read -r _ panel_bytes baseline_bytes < <(grep '^memory' "$out/desktop.tsv")
       part[3], $4, $NF }' "$out/core.csv"
 } | tee "$out/table.md"
 
-# Refresh time against M, one line per N for the program and the bare loop.
-for n in 1 10 50 200; do
-  awk -F'\t' -v n="$n" '$1 == "refresh" && $2 == n { print $3, $4, $5 }' \
-    "$out/desktop.tsv" >"$out/refresh-$n.dat"
+# Ratios against M, one line per N, one panel per action; and selection's
+# time, program and floor, which grows with N x M.
+ns=$(echo "$tracked" | tr , ' ')
+for action in refresh select close; do
+  for n in $ns; do
+    awk -F'\t' -v a="$action" -v n="$n" '$1 == a && $2 == n && $4 == 1 {
+      print $3, $5, $6, $7 }' "$main" >"$out/$action-$n.dat"
+  done
 done
 gnuplot <<PLOT
-set terminal pngcairo size 800,500 font "sans,10"
+set terminal pngcairo size 1000,700 font "sans,9"
 set output "$root/docs/bench.png"
-set title "Refresh under Wine: the program against a bare loop of the same Win32 calls (median of $runs)"
-set xlabel "other top-level windows M"
-set ylabel "ms per refresh"
-set logscale xy
+set multiplot layout 2,2 title "Under Wine, N client windows among M other windows ($mode, medians of $runs turns)"
+set logscale x
 set xrange [70:3000]
 set xtics (100, 500, 2000)
-set key outside right
+set xlabel "other top-level windows M"
 set grid
-ns = "1 10 50 200"
-file(i) = sprintf("$out/refresh-%s.dat", word(ns, i))
-plot for [i = 1:4] file(i) using 1:2 with linespoints lw 2 lc i pt 7 \
-       title sprintf("program, N=%s", word(ns, i)), \
-     for [i = 1:4] file(i) using 1:3 with linespoints lw 1 lc i pt 6 dt 2 \
-       title sprintf("bare loop, N=%s", word(ns, i))
+set key top left
+ns = "$ns"
+file(a, i) = sprintf("$out/%s-%s.dat", a, word(ns, i))
+do for [a in "refresh select close"] {
+  set title sprintf("%s: program ÷ floor", a)
+  set ylabel "ratio"
+  set yrange [0.5:2]
+  plot for [i = 1:words(ns)] file(a, i) using 1:4 with linespoints lw 2 \
+         lc i pt 7 title sprintf("N=%s", word(ns, i)), 1 with lines lc "black" dt 3 notitle
+}
+set title "select: time, program (solid) and floor (dashed)"
+set ylabel "ms"
+set logscale y
+set autoscale y
+plot for [i = 1:words(ns)] file("select", i) using 1:2 with linespoints lw 2 \
+       lc i pt 7 title sprintf("N=%s", word(ns, i)), \
+     for [i = 1:words(ns)] file("select", i) using 1:3 with linespoints lw 1 \
+       lc i pt 6 dt 2 notitle
+unset multiplot
 PLOT
 echo "bench: plot written to docs/bench.png; table in build/bench/table.md" >&2

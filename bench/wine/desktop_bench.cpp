@@ -1,34 +1,43 @@
-// desktop_bench: times Corvantis's work on a real desktop, under Wine or on
-// Windows, against simulated clients, and prints tab-separated lines:
-//   refresh N M REAL_MS BARE_MS RATIO SELECT_MS CLOSE_MS   (medians)
-//   start PANEL_MS BASELINE_MS                       (medians, warm)
-//   memory PANEL_PRIVATE_BYTES BASELINE_PRIVATE_BYTES
-// The baseline is a program of one plain window (simclient.exe), started
-// and measured the same way.
+// desktop_bench: times Corvantis's actions on a real desktop, under Wine or
+// on Windows, against simulated clients, each beside its floor: a bare loop
+// of only the Win32 calls the action is made of, on the same windows in the
+// same order. Program and floor run in turns, and RATIO is the median of the
+// turns' ratios, which keeps a machine whose load changes from skewing it.
+// Prints tab-separated lines, times in ms (medians):
+//   refresh|select|close N M K PROGRAM FLOOR RATIO
+//   calls ACTION N M K program|floor CALL COUNT MS
+//       (the first turn's time per kind of call)
+//   walk MS WINDOWS     (the start-up walk for windows ended panels hid)
+//   start PANEL FLOOR ONE_WINDOW                     (warm starts)
+//   memory PANEL PANEL_REFRESHED FLOOR ONE_WINDOW    (private bytes)
 //
-//   desktop_bench.exe PANEL_DIR [RUNS] [CLOSE_RUNS] [N M]
+//   desktop_bench.exe PANEL_DIR [--runs R] [--close-runs C]
+//       [--tracked N,...] [--others M,...] [--spread K,...]
+//       [--panel-desktop N,M] [--no-panel]
 //
-// With N and M only that desktop is measured, and not the panel program;
-// with 0 0, only the panel program.
-// PANEL_DIR holds Corvantis.exe and a stand-in for its updater; simclient.exe
-// is taken from this program's own folder. The refresh runs the program's
-// own code (Win32WindowSystem, RefreshWindowLists, real list boxes) in a
-// window of this process; the bare loop beside it makes only the Win32 calls
-// that refresh needs, so their ratio is the cost of everything else. The
-// two run in turns and RATIO is the median of each turn's ratio, which
-// keeps a machine whose load changes from skewing it.
+// Each desktop has N client windows (every fifth a lobby) among M windows
+// of another program, spread over K processes (1 unless --spread says
+// otherwise). The program's side runs the program's own code
+// (Win32WindowSystem, the refresh, select and close routines, real list
+// boxes) in a window of this process. Start-up and memory are measured on a
+// desktop of 200 client and 500 other windows (--panel-desktop), unless
+// --no-panel. PANEL_DIR holds Corvantis.exe, panel_floor.exe (what any
+// panel must do at start, and nothing else) and a stand-in for the
+// updater; the one-window program is simclient.exe, from this program's own
+// folder.
 #include <windows.h>
 // After windows.h, whose types they use.
 #include <commctrl.h>
 #include <psapi.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <cstring>
-#include <cwchar>
 #include <cwctype>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -44,6 +53,8 @@ using corvantis::e2e::Process;
 
 constexpr int kTrackedCounts[] = {1, 10, 50, 200};
 constexpr int kOtherCounts[] = {100, 500, 2000};
+constexpr int kRuns = 5;
+constexpr int kCloseRuns = 3;
 // The desktop on which the panel program itself is started and measured.
 constexpr int kPanelTracked = 200;
 constexpr int kPanelOthers = 500;
@@ -119,8 +130,9 @@ int VisibleWindowsOf(DWORD process_id) {
 
 // One simulated client with count windows, every fifth of them a lobby and
 // the others games, or, when clients is false, windows of another program.
-bool StartClient(Process& process, const std::wstring& directory, bool clients,
-                 int count) {
+// name tells its files apart from those of other clients.
+bool StartClient(Process& process, const std::wstring& directory,
+                 const std::wstring& name, bool clients, int count) {
   std::wstring description;
   for (int index = 0; index < count; ++index) {
     const std::wstring number = std::to_wstring(index);
@@ -134,7 +146,6 @@ bool StartClient(Process& process, const std::wstring& directory, bool clients,
     }
     description += L"\tvisible\tnormal\n";
   }
-  const std::wstring name = clients ? L"clients" : L"others";
   const std::wstring path = directory + name + L".txt";
   if (!corvantis::e2e::WriteUtf8File(path, description) ||
       !process.Start(
@@ -145,6 +156,24 @@ bool StartClient(Process& process, const std::wstring& directory, bool clients,
   return corvantis::e2e::WaitUntil(
       [&] { return VisibleWindowsOf(process.id()) == count; },
       kClientStartTimeoutMs);
+}
+
+bool StartClients(Process& process, const std::wstring& directory, int count) {
+  return StartClient(process, directory, L"clients", true, count);
+}
+
+// count windows of other programs, spread over as many processes as given.
+bool StartOthers(std::vector<Process>& processes, const std::wstring& directory,
+                 int count) {
+  const int spread = static_cast<int>(processes.size());
+  for (int index = 0; index < spread; ++index) {
+    const int share = count / spread + (index < count % spread ? 1 : 0);
+    if (!StartClient(processes[static_cast<std::size_t>(index)], directory,
+                     L"others" + std::to_wstring(index), false, share)) {
+      return false;
+    }
+  }
+  return true;
 }
 
 LRESULT CALLBACK FrameProc(HWND window, UINT message, WPARAM wparam,
@@ -188,6 +217,168 @@ HWND CreateFrame() {
   return frame;
 }
 
+// What the time of one action goes to, by kind of call.
+enum class Call {
+  kHide,
+  kMinimize,
+  kShowNormal,
+  kMove,
+  kClose,
+  kProbe,
+  kMark,
+  kOther,
+  kCount
+};
+
+constexpr const char* kCallNames[] = {
+    "ShowWindow SW_HIDE",        "ShowWindow SW_SHOWMINIMIZED",
+    "ShowWindow SW_SHOWNORMAL",  "MoveWindow",
+    "SendMessageA WM_CLOSE",     "probe: WM_NULL round trip",
+    "marks: SetProp/RemoveProp", "other calls"};
+
+class CallTimes {
+ public:
+  template <typename Work>
+  auto Time(Call call, Work work) {
+    const auto slot = static_cast<std::size_t>(call);
+    ++counts_[slot];
+    const double start = NowMs();
+    if constexpr (std::is_void_v<decltype(work())>) {
+      work();
+      ms_[slot] += NowMs() - start;
+    } else {
+      auto result = work();
+      ms_[slot] += NowMs() - start;
+      return result;
+    }
+  }
+
+  // One line per kind of call that was made, after the given fields.
+  void PrintLines(const std::string& fields) const {
+    for (std::size_t slot = 0; slot < counts_.size(); ++slot) {
+      if (counts_[slot] == 0) continue;
+      Print(fields + "\t" + kCallNames[slot] + "\t" +
+            std::to_string(counts_[slot]) + "\t" + Number(ms_[slot]));
+    }
+  }
+
+ private:
+  std::array<int, static_cast<std::size_t>(Call::kCount)> counts_{};
+  std::array<double, static_cast<std::size_t>(Call::kCount)> ms_{};
+};
+
+// Runs work, timed as call when there are times to add to.
+template <typename Work>
+auto Timed(CallTimes* times, Call call, Work work) {
+  return times != nullptr ? times->Time(call, work) : work();
+}
+
+Call ShowCall(int command) {
+  switch (command) {
+    case SW_HIDE:
+      return Call::kHide;
+    case SW_SHOWMINIMIZED:
+      return Call::kMinimize;
+    case SW_SHOWNORMAL:
+      return Call::kShowNormal;
+  }
+  return Call::kOther;
+}
+
+// The program's own desktop calls, each timed by its kind.
+class TimedWindowSystem final : public corvantis::WindowSystem {
+ public:
+  using WindowHandle = corvantis::WindowHandle;
+  using Text = corvantis::Text;
+
+  TimedWindowSystem(corvantis::WindowSystem& inner, CallTimes& times)
+      : inner_(inner), times_(times) {}
+
+ private:
+  template <typename Work>
+  auto Other(Work work) {
+    return times_.Time(Call::kOther, work);
+  }
+
+ public:
+  void EnumChildWindows(WindowHandle parent,
+                        corvantis::EnumWindowsCallback callback,
+                        std::int32_t argument) override {
+    inner_.EnumChildWindows(parent, callback, argument);
+  }
+  std::int32_t GetWindowTextLengthA(WindowHandle window) override {
+    return Other([&] { return inner_.GetWindowTextLengthA(window); });
+  }
+  Text GetWindowTextA(WindowHandle window, std::int32_t size) override {
+    return Other([&] { return inner_.GetWindowTextA(window, size); });
+  }
+  Text GetClassNameA(WindowHandle window, std::int32_t size) override {
+    return Other([&] { return inner_.GetClassNameA(window, size); });
+  }
+  corvantis::WindowRect GetWindowRect(WindowHandle window) override {
+    return Other([&] { return inner_.GetWindowRect(window); });
+  }
+  bool IsWindowVisible(WindowHandle window) override {
+    return Other([&] { return inner_.IsWindowVisible(window); });
+  }
+  void ShowWindow(WindowHandle window,
+                  corvantis::ShowCommand command) override {
+    times_.Time(ShowCall(static_cast<int>(command)),
+                [&] { inner_.ShowWindow(window, command); });
+  }
+  void MoveWindow(WindowHandle window, std::int32_t x, std::int32_t y,
+                  std::int32_t width, std::int32_t height,
+                  std::int32_t repaint) override {
+    times_.Time(Call::kMove, [&] {
+      inner_.MoveWindow(window, x, y, width, height, repaint);
+    });
+  }
+  void SendMessageA(WindowHandle window, std::uint32_t message) override {
+    times_.Time(message == corvantis::kWmClose ? Call::kClose : Call::kOther,
+                [&] { inner_.SendMessageA(window, message); });
+  }
+  void SetWindowPos(WindowHandle window, WindowHandle insert_after,
+                    std::uint32_t flags) override {
+    Other([&] { inner_.SetWindowPos(window, insert_after, flags); });
+  }
+  void ShellExecuteA(WindowHandle owner, const Text& operation,
+                     const Text& file, const Text& parameters,
+                     const Text& directory, std::int32_t show) override {
+    inner_.ShellExecuteA(owner, operation, file, parameters, directory, show);
+  }
+  void Shell(const Text& command_line, std::int32_t style) override {
+    inner_.Shell(command_line, style);
+  }
+  bool Responds(WindowHandle window) override {
+    return times_.Time(Call::kProbe, [&] { return inner_.Responds(window); });
+  }
+  void ShowWindowAsync(WindowHandle window,
+                       corvantis::ShowCommand command) override {
+    Other([&] { inner_.ShowWindowAsync(window, command); });
+  }
+  void MoveWindowAsync(WindowHandle window, std::int32_t x, std::int32_t y,
+                       std::int32_t width, std::int32_t height) override {
+    Other([&] { inner_.MoveWindowAsync(window, x, y, width, height); });
+  }
+  void PostMessageA(WindowHandle window, std::uint32_t message) override {
+    Other([&] { inner_.PostMessageA(window, message); });
+  }
+  void MarkHidden(WindowHandle window) override {
+    times_.Time(Call::kMark, [&] { inner_.MarkHidden(window); });
+  }
+  void RemoveHiddenMark(WindowHandle window) override {
+    times_.Time(Call::kMark, [&] { inner_.RemoveHiddenMark(window); });
+  }
+  corvantis::HiddenMark ReadHiddenMark(WindowHandle window) override {
+    return times_.Time(Call::kMark,
+                       [&] { return inner_.ReadHiddenMark(window); });
+  }
+
+ private:
+  corvantis::WindowSystem& inner_;
+  CallTimes& times_;
+};
+
 // The panel's lists and labels as the panel lays them out, in a window of
 // this process, driven by the program's own code.
 class BenchPanel {
@@ -209,20 +400,41 @@ class BenchPanel {
     Repaint();
   }
 
-  // What a click on the first lobby costs.
-  void SelectFirstLobby() {
-    SendMessageW(lobby_list_, LB_SETCURSEL, 0, 0);
-    corvantis::SelectTrackedWindow(windows_, lists_, 大厅名称_, 大厅句柄_);
+  // The entry the next selections are of, as a click leaves it; a refresh
+  // clears it.
+  void ChooseFirstLobby() { SendMessageW(lobby_list_, LB_SETCURSEL, 0, 0); }
+
+  // What a click on the chosen lobby costs, up to the repainted panel.
+  void SelectLobby(CallTimes* times) {
+    Through(times, [&](corvantis::WindowSystem& windows) {
+      corvantis::SelectTrackedWindow(windows, lists_, 大厅名称_, 大厅句柄_);
+    });
     Repaint();
   }
 
-  void CloseAll() { corvantis::CloseAllTrackedWindows(windows_, lists_); }
+  void CloseAll(CallTimes* times) {
+    Through(times, [&](corvantis::WindowSystem& windows) {
+      corvantis::CloseAllTrackedWindows(windows, lists_);
+    });
+  }
 
   int tracked() const { return 大厅句柄_.ListCount() + 游戏句柄_.ListCount(); }
   std::vector<HWND> lobbies() const { return Windows(大厅句柄_); }
   std::vector<HWND> games() const { return Windows(游戏句柄_); }
 
  private:
+  // The program's code on the desktop, each call timed when there are
+  // times to add to.
+  template <typename Work>
+  void Through(CallTimes* times, Work work) {
+    if (times == nullptr) {
+      work(windows_);
+    } else {
+      TimedWindowSystem timed(windows_, *times);
+      work(timed);
+    }
+  }
+
   static std::vector<HWND> Windows(const corvantis::ListControl& handles) {
     std::vector<HWND> windows;
     for (std::int16_t index = 0; index < handles.ListCount(); ++index) {
@@ -248,13 +460,60 @@ class BenchPanel {
   corvantis::TrackedWindows lists_;
 };
 
+void ShowAndPlace(HWND window, CallTimes* times) {
+  Timed(times, Call::kShowNormal, [&] { ShowWindow(window, SW_SHOWNORMAL); });
+  Timed(times, Call::kMove, [&] { MoveWindow(window, 0, 0, 800, 600, TRUE); });
+}
+
+// Hides and places every tracked window: lobbies directly, games minimised
+// first.
+void FloorHide(const std::vector<HWND>& lobbies, const std::vector<HWND>& games,
+               CallTimes* times) {
+  for (HWND window : lobbies) {
+    Timed(times, Call::kHide, [&] { ShowWindow(window, SW_HIDE); });
+    Timed(times, Call::kMove,
+          [&] { MoveWindow(window, 0, 0, 800, 600, TRUE); });
+  }
+  for (HWND window : games) {
+    Timed(times, Call::kMinimize,
+          [&] { ShowWindow(window, SW_SHOWMINIMIZED); });
+    Timed(times, Call::kHide, [&] { ShowWindow(window, SW_HIDE); });
+    Timed(times, Call::kMove,
+          [&] { MoveWindow(window, 0, 0, 800, 600, TRUE); });
+  }
+}
+
+// The least a selection of the first lobby allows: hide every tracked
+// window, then show the lobby.
+void FloorSelect(const std::vector<HWND>& lobbies,
+                 const std::vector<HWND>& games, CallTimes* times) {
+  FloorHide(lobbies, games, times);
+  if (!lobbies.empty()) {
+    Timed(times, Call::kShowNormal,
+          [&] { ShowWindow(lobbies.front(), SW_SHOWNORMAL); });
+  }
+}
+
+// The least a close-all allows: WM_CLOSE to every game, then every lobby.
+void FloorClose(const std::vector<HWND>& lobbies,
+                const std::vector<HWND>& games, CallTimes* times) {
+  for (const auto* kind : {&games, &lobbies}) {
+    for (HWND window : *kind) {
+      std::int32_t zero = 0;
+      Timed(times, Call::kClose, [&] {
+        SendMessageA(window, WM_CLOSE, 0, reinterpret_cast<LPARAM>(&zero));
+      });
+    }
+  }
+}
+
 // The least a refresh allows: the same Win32 calls on the same windows, in
 // the same order, and nothing else.
-class BareRefresh {
+class FloorRefresh {
  public:
   // Starts from the windows the panel has hidden, as the panel does.
-  BareRefresh(std::vector<HWND> lobbies, std::vector<HWND> games)
-      : lobby_title_(kLobbyTitle),
+  FloorRefresh(std::vector<HWND> lobbies, std::vector<HWND> games)
+      : lobby_title_(Ansi(kLobbyTitle)),
         lobbies_(std::move(lobbies)),
         games_(std::move(games)) {}
 
@@ -264,105 +523,191 @@ class BareRefresh {
 
   void Run() {
     for (const auto* kind : {&lobbies_, &games_}) {
-      for (HWND window : *kind) {
-        ShowWindow(window, SW_SHOWNORMAL);
-        MoveWindow(window, 0, 0, 800, 600, TRUE);
-      }
+      for (HWND window : *kind) ShowAndPlace(window, nullptr);
     }
     lobbies_.clear();
     games_.clear();
     EnumWindows(Visit, reinterpret_cast<LPARAM>(this));
-    for (HWND window : lobbies_) {
-      ShowWindow(window, SW_HIDE);
-      MoveWindow(window, 0, 0, 800, 600, TRUE);
-    }
-    for (HWND window : games_) {
-      ShowWindow(window, SW_SHOWMINIMIZED);
-      ShowWindow(window, SW_HIDE);
-      MoveWindow(window, 0, 0, 800, 600, TRUE);
-    }
+    FloorHide(lobbies_, games_, nullptr);
   }
 
  private:
   static BOOL CALLBACK Visit(HWND window, LPARAM context) {
-    auto* self = reinterpret_cast<BareRefresh*>(context);
-    const int length = GetWindowTextLengthW(window);
+    auto* self = reinterpret_cast<FloorRefresh*>(context);
+    const int length = GetWindowTextLengthA(window);
     self->title_.resize(static_cast<std::size_t>(std::max(length, 0)) + 1);
     const int title_length =
-        GetWindowTextW(window, self->title_.data(), length + 1);
-    wchar_t class_name[256];
-    const int class_length = GetClassNameW(window, class_name, 255);
+        GetWindowTextA(window, self->title_.data(), length + 1);
+    char class_name[256];
+    const int class_length = GetClassNameA(window, class_name, 255);
     RECT rect;
     GetWindowRect(window, &rect);
     const bool visible = IsWindowVisible(window) != FALSE;
     const LONG width = rect.right - rect.left;
-    if (class_length >= 11 &&
-        std::wmemcmp(class_name, L"QufPanelWnd", 11) == 0 && visible &&
-        title_length > 0 && width != 360 && width != 446 && width != 486) {
-      const std::wstring_view title(self->title_.data(),
-                                    static_cast<std::size_t>(title_length));
+    if (class_length >= 11 && std::memcmp(class_name, "QufPanelWnd", 11) == 0 &&
+        visible && title_length > 0 && width != 360 && width != 446 &&
+        width != 486) {
+      const std::string_view title(self->title_.data(),
+                                   static_cast<std::size_t>(title_length));
       (title == self->lobby_title_ ? self->lobbies_ : self->games_)
           .push_back(window);
     }
     return TRUE;
   }
 
-  std::wstring lobby_title_;
-  std::vector<wchar_t> title_;
+  std::string lobby_title_;
+  std::vector<char> title_;
   std::vector<HWND> lobbies_;
   std::vector<HWND> games_;
 };
 
-struct Row {
-  double real = 0;
-  double bare = 0;
-  double ratio = 0;
-  double select = 0;
-  double close = 0;
+// Medians of one action, the program against its floor.
+struct Comparison {
+  std::vector<double> program;
+  std::vector<double> floor;
+  std::vector<double> ratios;
+
+  // One turn: alternating which goes first cancels any drift between the
+  // two.
+  template <typename Program, typename Floor>
+  void Turn(int turn, Program run_program, Floor run_floor) {
+    double program_ms = 0;
+    double floor_ms = 0;
+    if (turn % 2 == 0) {
+      program_ms = TimeMs(run_program);
+      floor_ms = TimeMs(run_floor);
+    } else {
+      floor_ms = TimeMs(run_floor);
+      program_ms = TimeMs(run_program);
+    }
+    Add(program_ms, floor_ms);
+  }
+
+  void Add(double program_ms, double floor_ms) {
+    program.push_back(program_ms);
+    floor.push_back(floor_ms);
+    ratios.push_back(program_ms / floor_ms);
+  }
+
+  std::string Line(const std::string& action,
+                   const std::string& desktop) const {
+    return action + "\t" + desktop + "\t" + Number(Median(program)) + "\t" +
+           Number(Median(floor)) + "\t" + Number(Median(ratios));
+  }
 };
 
-bool MeasureDesktop(BenchPanel& panel, const std::wstring& directory,
-                    int tracked, int runs, int close_runs, Row& row) {
-  Process clients;
-  if (!StartClient(clients, directory, true, tracked)) return false;
+struct Desktop {
+  int tracked = 0;
+  int others = 0;
+  int spread = 1;
+  std::wstring directory;
+
+  std::string Cell() const {
+    return std::to_string(tracked) + "\t" + std::to_string(others) + "\t" +
+           std::to_string(spread);
+  }
+  // What a calls line says of this desktop.
+  std::string CallFields(const char* action, const char* who) const {
+    return std::string("calls\t") + action + "\t" + Cell() + "\t" + who;
+  }
+};
+
+bool MeasureRefresh(BenchPanel& panel, const Desktop& desktop, int runs) {
   // The first refresh fills the lists and hides the windows; from then on
   // each of the two shows what the last one hid, finds the windows again
   // and hides them.
   panel.Refresh();
-  if (panel.tracked() != tracked) return false;
-  BareRefresh bare(panel.lobbies(), panel.games());
-  bare.Run();
-  if (bare.tracked() != tracked) return false;
-  std::vector<double> real_times, bare_times, ratios, select_times, close_times;
+  if (panel.tracked() != desktop.tracked) return false;
+  FloorRefresh floor(panel.lobbies(), panel.games());
+  floor.Run();
+  if (floor.tracked() != desktop.tracked) return false;
+  Comparison refresh;
   for (int run = 0; run < runs; ++run) {
     PumpMessages();
-    // Alternating which goes first cancels any drift between the two.
-    if (run % 2 == 0) {
-      real_times.push_back(TimeMs([&] { panel.Refresh(); }));
-      bare_times.push_back(TimeMs([&] { bare.Run(); }));
-    } else {
-      bare_times.push_back(TimeMs([&] { bare.Run(); }));
-      real_times.push_back(TimeMs([&] { panel.Refresh(); }));
-    }
-    ratios.push_back(real_times.back() / bare_times.back());
+    refresh.Turn(
+        run, [&] { panel.Refresh(); }, [&] { floor.Run(); });
   }
+  Print(refresh.Line("refresh", desktop.Cell()));
+  return true;
+}
+
+// Each turn selects the first lobby twice, from the same state: every
+// tracked window hidden but that lobby.
+void MeasureSelect(BenchPanel& panel, const Desktop& desktop, int runs) {
+  panel.ChooseFirstLobby();
+  const std::vector<HWND> lobbies = panel.lobbies();
+  const std::vector<HWND> games = panel.games();
+  panel.SelectLobby(nullptr);
+  CallTimes program_calls, floor_calls;
+  Comparison select;
   for (int run = 0; run < runs; ++run) {
     PumpMessages();
-    select_times.push_back(TimeMs([&] { panel.SelectFirstLobby(); }));
+    const bool first = run == 0;
+    select.Turn(
+        run, [&] { panel.SelectLobby(first ? &program_calls : nullptr); },
+        [&] { FloorSelect(lobbies, games, first ? &floor_calls : nullptr); });
   }
-  for (int run = 0; run < close_runs; ++run) {
-    if (run > 0 && !StartClient(clients, directory, true, tracked)) {
-      return false;
+  Print(select.Line("select", desktop.Cell()));
+  program_calls.PrintLines(desktop.CallFields("select", "program"));
+  floor_calls.PrintLines(desktop.CallFields("select", "floor"));
+}
+
+// Each turn closes two fresh clients' windows, hidden by a refresh as a
+// user's would be, one by the program and one by the floor.
+bool MeasureClose(BenchPanel& panel, const Desktop& desktop, int runs) {
+  CallTimes program_calls, floor_calls;
+  Comparison close;
+  const auto closed = [&](bool by_program, CallTimes* times) {
+    Process clients;
+    if (!StartClients(clients, desktop.directory, desktop.tracked)) {
+      return -1.0;
     }
     panel.Refresh();
+    const std::vector<HWND> lobbies = panel.lobbies();
+    const std::vector<HWND> games = panel.games();
     PumpMessages();
-    close_times.push_back(TimeMs([&] { panel.CloseAll(); }));
+    const double ms = TimeMs([&] {
+      if (by_program) {
+        panel.CloseAll(times);
+      } else {
+        FloorClose(lobbies, games, times);
+      }
+    });
     // The client ends once its last window has closed.
-    if (!clients.WaitForExit(30000)) return false;
+    return clients.WaitForExit(30000) ? ms : -1.0;
+  };
+  for (int run = 0; run < runs; ++run) {
+    const bool first = run == 0;
+    double program_ms = 0;
+    double floor_ms = 0;
+    // Each half of the turn starts its own client, so the two are timed
+    // apart; the order still alternates.
+    if (run % 2 == 0) {
+      program_ms = closed(true, first ? &program_calls : nullptr);
+      floor_ms = closed(false, first ? &floor_calls : nullptr);
+    } else {
+      floor_ms = closed(false, nullptr);
+      program_ms = closed(true, nullptr);
+    }
+    if (program_ms < 0 || floor_ms < 0) return false;
+    close.Add(program_ms, floor_ms);
   }
-  row = {Median(real_times), Median(bare_times), Median(ratios),
-         Median(select_times), Median(close_times)};
+  Print(close.Line("close", desktop.Cell()));
+  program_calls.PrintLines(desktop.CallFields("close", "program"));
+  floor_calls.PrintLines(desktop.CallFields("close", "floor"));
   return true;
+}
+
+bool MeasureDesktop(BenchPanel& panel, const Desktop& desktop, int runs,
+                    int close_runs) {
+  Process clients;
+  if (!StartClients(clients, desktop.directory, desktop.tracked) ||
+      !MeasureRefresh(panel, desktop, runs)) {
+    return false;
+  }
+  MeasureSelect(panel, desktop, runs);
+  clients.Kill();
+  return MeasureClose(panel, desktop, close_runs);
 }
 
 // A visible top-level window of the process with this title that answers.
@@ -392,12 +737,6 @@ double StartAndTime(Process& process, const std::wstring& executable,
     if (NowMs() - start > 20000 || !process.Running()) return -1;
     Sleep(1);
   }
-}
-
-double StartPanel(Process& process, const std::wstring& panel_directory,
-                  HWND& panel) {
-  return StartAndTime(process, panel_directory + L"Corvantis.exe", {},
-                      panel_directory, L"Corvantis", panel);
 }
 
 // A program of one plain window, for what Wine itself takes.
@@ -475,44 +814,155 @@ SIZE_T PrivateBytes(DWORD process_id, const std::string& command_words) {
                                             : LinuxPrivateBytes(command_words);
 }
 
+std::vector<int> Counts(const wchar_t* list) {
+  std::vector<int> counts;
+  for (const wchar_t* at = list; *at != L'\0';) {
+    wchar_t* end = nullptr;
+    counts.push_back(static_cast<int>(std::wcstol(at, &end, 10)));
+    if (end == at) return {};
+    at = *end == L',' ? end + 1 : end;
+  }
+  return counts;
+}
+
+struct Options {
+  std::wstring panel_directory;
+  int runs = kRuns;
+  int close_runs = kCloseRuns;
+  std::vector<int> tracked{std::begin(kTrackedCounts),
+                           std::end(kTrackedCounts)};
+  std::vector<int> others{std::begin(kOtherCounts), std::end(kOtherCounts)};
+  std::vector<int> spreads{1};
+  int panel_tracked = kPanelTracked;
+  int panel_others = kPanelOthers;
+  bool panel = true;
+};
+
+bool ParseOptions(int argc, wchar_t** argv, Options& options) {
+  if (argc < 2) return false;
+  options.panel_directory = argv[1];
+  if (options.panel_directory.back() != L'\\') options.panel_directory += L'\\';
+  for (int index = 2; index < argc; ++index) {
+    const std::wstring name = argv[index];
+    if (name == L"--no-panel") {
+      options.panel = false;
+      continue;
+    }
+    if (index + 1 == argc) return false;
+    const wchar_t* value = argv[++index];
+    if (name == L"--runs") {
+      options.runs = std::max(_wtoi(value), 1);
+    } else if (name == L"--close-runs") {
+      options.close_runs = std::max(_wtoi(value), 1);
+    } else if (name == L"--tracked") {
+      options.tracked = Counts(value);
+    } else if (name == L"--others") {
+      options.others = Counts(value);
+    } else if (name == L"--spread") {
+      options.spreads = Counts(value);
+    } else if (name == L"--panel-desktop") {
+      const std::vector<int> counts = Counts(value);
+      if (counts.size() != 2) return false;
+      options.panel_tracked = counts[0];
+      options.panel_others = counts[1];
+    } else {
+      return false;
+    }
+  }
+  const auto positive = [](const std::vector<int>& counts) {
+    return !counts.empty() && std::all_of(counts.begin(), counts.end(),
+                                          [](int count) { return count > 0; });
+  };
+  return positive(options.tracked) && positive(options.others) &&
+         positive(options.spreads) && options.panel_tracked > 0 &&
+         options.panel_others > 0;
+}
+
+// Corvantis.exe and the panel floor, both from the panel's folder, whose
+// updater they start.
+struct PanelProgram {
+  const wchar_t* file;
+  const wchar_t* title;
+};
+constexpr PanelProgram kCorvantis = {L"Corvantis.exe", L"Corvantis"};
+constexpr PanelProgram kPanelFloor = {L"panel_floor.exe", L"Panel floor"};
+
+double StartPanel(Process& process, const std::wstring& panel_directory,
+                  const PanelProgram& program, HWND& window) {
+  return StartAndTime(process, panel_directory + program.file, {},
+                      panel_directory, program.title, window);
+}
+
+SIZE_T PanelPrivateBytes(const Process& process,
+                         const std::wstring& panel_directory,
+                         const PanelProgram& program) {
+  return PrivateBytes(process.id(),
+                      Ansi((panel_directory + program.file).c_str()));
+}
+
 // Start-up time and memory of the panel program itself, each beside the
-// same for a program of one plain window.
-bool MeasurePanel(const std::wstring& directory,
-                  const std::wstring& panel_directory, int runs) {
+// panel floor and a program of one plain window.
+bool MeasurePanel(const Options& options, const std::wstring& directory) {
+  const std::wstring& panel_directory = options.panel_directory;
   Process others, clients;
-  if (!StartClient(others, directory, false, kPanelOthers) ||
-      !StartClient(clients, directory, true, kPanelTracked)) {
+  if (!StartClient(others, directory, L"others", false, options.panel_others) ||
+      !StartClients(clients, directory, options.panel_tracked)) {
     Fail("the panel's desktop did not come up");
     return false;
   }
-  std::vector<double> panel_times, baseline_times;
+  std::vector<double> panel_times, floor_times, baseline_times;
   // The first start of each warms Wine up and is not counted.
-  for (int run = 0; run <= runs; ++run) {
-    Process process;
+  for (int run = 0; run <= options.runs; ++run) {
     HWND window = nullptr;
-    const double panel_time = StartPanel(process, panel_directory, window);
-    if (panel_time < 0) {
-      Fail("Corvantis.exe did not come up");
+    const double panel_time = [&] {
+      Process process;
+      const double time =
+          StartPanel(process, panel_directory, kCorvantis, window);
+      if (time >= 0) ClosePanel(process, window);
+      return time;
+    }();
+    const double floor_time = [&] {
+      Process process;
+      const double time =
+          StartPanel(process, panel_directory, kPanelFloor, window);
+      if (time >= 0) ClosePanel(process, window);
+      return time;
+    }();
+    const double baseline_time = [&] {
+      Process process;
+      return StartBaseline(process, directory, window);
+    }();
+    if (panel_time < 0 || floor_time < 0 || baseline_time < 0) {
+      Fail("a program did not come up");
       return false;
     }
-    ClosePanel(process, window);
-    const double baseline_time = StartBaseline(process, directory, window);
-    if (baseline_time < 0) {
-      Fail("the one-window program did not come up");
-      return false;
-    }
-    process.Kill();
     if (run > 0) {
       panel_times.push_back(panel_time);
+      floor_times.push_back(floor_time);
       baseline_times.push_back(baseline_time);
     }
   }
+  // The walk every panel makes at start for windows that an ended panel
+  // left hidden, on this desktop, where there are none.
+  CallTimes walk_calls;
+  corvantis::Win32WindowSystem windows;
+  TimedWindowSystem timed(windows, walk_calls);
+  const double walk_ms =
+      TimeMs([&] { corvantis::RestoreWindowsOfEndedPanels(timed); });
+  Print("walk\t" + Number(walk_ms) + "\t" +
+        std::to_string(corvantis::e2e::TopLevelWindows().size()));
+  walk_calls.PrintLines("calls\twalk\t" +
+                        std::to_string(options.panel_tracked) + "\t" +
+                        std::to_string(options.panel_others) + "\t1\tprogram");
   Print("start\t" + Number(Median(panel_times)) + "\t" +
-        Number(Median(baseline_times)));
+        Number(Median(floor_times)) + "\t" + Number(Median(baseline_times)));
 
   Process process;
   HWND panel = nullptr;
-  if (StartPanel(process, panel_directory, panel) < 0) return false;
+  if (StartPanel(process, panel_directory, kCorvantis, panel) < 0) return false;
+  corvantis::e2e::Responds(panel, 5000);
+  const SIZE_T panel_bytes =
+      PanelPrivateBytes(process, panel_directory, kCorvantis);
   const HWND button = corvantis::e2e::FindChild(panel, L"Button", L"手动刷新");
   if (button == nullptr) {
     Fail("no button 手动刷新");
@@ -520,7 +970,8 @@ bool MeasurePanel(const std::wstring& directory,
   }
   corvantis::e2e::PostClick(button);
   const std::wstring games =
-      L"游戏个数：" + std::to_wstring(kPanelTracked - kPanelTracked / 5);
+      L"游戏个数：" +
+      std::to_wstring(options.panel_tracked - (options.panel_tracked + 4) / 5);
   if (!corvantis::e2e::WaitUntil(
           [&] {
             return corvantis::e2e::FindChild(panel, L"Static", games.c_str()) !=
@@ -531,67 +982,60 @@ bool MeasurePanel(const std::wstring& directory,
     return false;
   }
   corvantis::e2e::Responds(panel, 5000);
-  const SIZE_T panel_bytes = PrivateBytes(
-      process.id(), Ansi((panel_directory + L"Corvantis.exe").c_str()));
+  const SIZE_T refreshed_bytes =
+      PanelPrivateBytes(process, panel_directory, kCorvantis);
   ClosePanel(process, panel);
+
   HWND window = nullptr;
+  SIZE_T floor_bytes = 0;
+  if (StartPanel(process, panel_directory, kPanelFloor, window) >= 0) {
+    corvantis::e2e::Responds(window, 5000);
+    floor_bytes = PanelPrivateBytes(process, panel_directory, kPanelFloor);
+    ClosePanel(process, window);
+  }
   SIZE_T baseline_bytes = 0;
   if (StartBaseline(process, directory, window) >= 0) {
     baseline_bytes =
         PrivateBytes(process.id(), Ansi((directory + L"baseline.txt").c_str()));
   }
   Print("memory\t" + std::to_string(panel_bytes) + "\t" +
-        std::to_string(baseline_bytes));
-  return panel_bytes != 0 && baseline_bytes != 0;
+        std::to_string(refreshed_bytes) + "\t" + std::to_string(floor_bytes) +
+        "\t" + std::to_string(baseline_bytes));
+  return panel_bytes != 0 && refreshed_bytes != 0 && floor_bytes != 0 &&
+         baseline_bytes != 0;
 }
 
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  if (argc < 2 || argc == 5 || argc > 6) {
-    Fail("usage: desktop_bench PANEL_DIR [RUNS] [CLOSE_RUNS] [N M]");
+  Options options;
+  if (!ParseOptions(argc, argv, options)) {
+    Fail(
+        "usage: desktop_bench PANEL_DIR [--runs R] [--close-runs C] "
+        "[--tracked N,...] [--others M,...] [--spread K] [--no-panel]");
     return 2;
   }
-  std::wstring panel_directory = argv[1];
-  if (panel_directory.back() != L'\\') panel_directory += L'\\';
-  const int runs = argc > 2 ? std::max(_wtoi(argv[2]), 1) : 11;
-  const int close_runs = argc > 3 ? std::max(_wtoi(argv[3]), 1) : 5;
-  const bool one_desktop = argc == 6;
-  std::vector<int> tracked_counts(std::begin(kTrackedCounts),
-                                  std::end(kTrackedCounts));
-  std::vector<int> other_counts(std::begin(kOtherCounts),
-                                std::end(kOtherCounts));
-  const bool panel_only = one_desktop && _wtoi(argv[4]) == 0;
-  if (panel_only) {
-    other_counts.clear();
-  } else if (one_desktop) {
-    tracked_counts = {_wtoi(argv[4])};
-    other_counts = {_wtoi(argv[5])};
-  }
   const std::wstring directory = corvantis::e2e::MakeScratchDirectory();
-
   BenchPanel panel;
-  for (const int others_count : other_counts) {
-    Process others;
-    if (!StartClient(others, directory, false, others_count)) {
-      Fail("the other windows did not come up");
-      return 1;
-    }
-    for (const int tracked : tracked_counts) {
-      Row row;
-      if (!MeasureDesktop(panel, directory, tracked, runs, close_runs, row)) {
-        Fail("desktop N=" + std::to_string(tracked) +
-             " M=" + std::to_string(others_count) + " failed");
+  for (const int spread : options.spreads) {
+    for (const int others_count : options.others) {
+      std::vector<Process> others(static_cast<std::size_t>(spread));
+      if (!StartOthers(others, directory, others_count)) {
+        Fail("the other windows did not come up");
         return 1;
       }
-      Print("refresh\t" + std::to_string(tracked) + "\t" +
-            std::to_string(others_count) + "\t" + Number(row.real) + "\t" +
-            Number(row.bare) + "\t" + Number(row.ratio) + "\t" +
-            Number(row.select) + "\t" + Number(row.close));
+      for (const int tracked : options.tracked) {
+        const Desktop desktop{tracked, others_count, spread, directory};
+        if (!MeasureDesktop(panel, desktop, options.runs, options.close_runs)) {
+          Fail("desktop N=" + std::to_string(tracked) +
+               " M=" + std::to_string(others_count) + " failed");
+          return 1;
+        }
+      }
     }
   }
-  const bool panel_measured = (one_desktop && !panel_only) ||
-                              MeasurePanel(directory, panel_directory, runs);
+  const bool panel_measured =
+      !options.panel || MeasurePanel(options, directory);
   corvantis::e2e::RemoveScratchDirectory(directory);
   return panel_measured ? 0 : 1;
 }
