@@ -4,7 +4,7 @@
 # same Win32 calls allow, breaks their time down by call, times start-up
 # and memory against a panel floor and a one-window program, runs the
 # core's microbenchmarks, prints one table and plots the ratios to
-# docs/bench.png.
+# docs/bench.png, and a full run's table into README.md.
 #   bash scripts/bench.sh [RUNS]   RUNS: turns per measurement (5); the
 #       environment variable BENCH_CLOSE_RUNS sets those of close-all (3).
 #       About an hour on a quiet 2-core machine.
@@ -21,14 +21,16 @@ if [ "${1:-}" = --quick ]; then
   shift
 fi
 if [ "$quick" = 1 ]; then
-  runs=2 close_runs=1 tracked=10,50 others=100,500 panel_desktop=50,100
+  runs=2 close_runs=1 tracked=5,20 others=100,500 panel_desktop=20,100
   spread_cell=(--tracked 10 --others 500 --spread "1,5")
   min_time=0.05 mode="quick mode: smaller desktops"
+  plot=$root/build/bench/bench.png
 else
   runs=${1:-5} close_runs=${BENCH_CLOSE_RUNS:-3}
   tracked=1,10,50,200 others=100,500,2000 panel_desktop=200,500
   spread_cell=(--tracked 50 --others 2000 --spread "1,10")
   min_time=0.2 mode="full"
+  plot=$root/docs/bench.png
 fi
 jobs=$(($(nproc) < 2 ? $(nproc) : 2))
 out=$root/build/bench
@@ -77,14 +79,14 @@ main=$out/main.tsv spread=$out/spread.tsv
 desktop_bench() {
   local output=$1
   shift
-  WINE_RUN_TIMEOUT=${BENCH_TIMEOUT:-7200} wine_run \
+  if ! WINE_RUN_TIMEOUT=${BENCH_TIMEOUT:-7200} wine_run \
     "$x64/bench/desktop_bench.exe" "$(dos "$folder")" --runs "$runs" \
-    --close-runs "$close_runs" "$@" | tr -d '\r' >"$output" &&
-    ! grep -q '^error' "$output" || {
+    --close-runs "$close_runs" "$@" | tr -d '\r' >"$output" ||
+    grep -q '^error' "$output"; then
     echo "bench: desktop_bench failed:" >&2
     cat "$output" >&2
     return 1
-  }
+  fi
 }
 desktop_bench "$main" --tracked "$tracked" --others "$others" \
   --panel-desktop "$panel_desktop"
@@ -97,7 +99,8 @@ wine_env_down
 size() { stat -c %s "$1"; }
 kib() { awk -v b="$1" 'BEGIN { printf "%.1f KiB", b / 1024 }'; }
 read -r _ walk_ms walk_windows < <(grep '^walk' "$main")
-read -r _ start_ms floor_start_ms one_start_ms < <(grep '^start' "$main")
+read -r _ start_ms floor_start_ms one_start_ms start_floor start_one \
+  < <(grep '^start' "$main")
 read -r _ mem_start mem_refreshed mem_floor mem_one < <(grep '^memory' "$main")
 panel_n=${panel_desktop%,*} panel_m=${panel_desktop#*,}
 
@@ -139,16 +142,26 @@ panel_n=${panel_desktop%,*} panel_m=${panel_desktop#*,}
         for (j = 1; j in m; j++) printf " %.2f |", per[order[i], m[j]]
         print "" } }' "$main"
   echo
-  echo "The program's own calls (the answer probe and the marks) in the first"
-  echo "turn, as a share of the floor's time:"
+  echo "The program's own calls in the first turn: the answer probe, the marks"
+  echo "and calls beyond the floor's (select places the lobby it shows), as a"
+  echo "share of the floor's time:"
   echo
   echo "|   N |    M | select: own ms | % of floor | close all: own ms | % of floor |"
   echo "|----:|-----:|---------------:|-----------:|------------------:|-----------:|"
   awk -F'\t' '$1 == "calls" && ($2 == "select" || $2 == "close") && $5 == 1 {
       key = $3 "\t" $4; if (!(key in seen)) { seen[key]; order[++cells] = key }
-      if ($6 == "floor") floor[key, $2] += $9
-      else if ($7 ~ /^(probe|marks|other)/) own[key, $2] += $9 }
+      if ($6 == "floor") { floor[key, $2] += $9; floor_count[key, $2, $7] = $8 }
+      else if ($7 ~ /^(probe|marks|other)/) own[key, $2] += $9
+      else { count[key, $2, $7] = $8; ms[key, $2, $7] = $9
+             calls[key, $2] = calls[key, $2] SUBSEP $7 } }
+    function extra(k, a,   list, i, c, n, share) {
+      n = split(calls[k, a], list, SUBSEP)
+      for (i = 2; i <= n; i++) { c = list[i]
+        if (count[k, a, c] > floor_count[k, a, c]) {
+          share = (count[k, a, c] - floor_count[k, a, c]) / count[k, a, c]
+          own[k, a] += ms[k, a, c] * share } } }
     END { for (i = 1; i <= cells; i++) { k = order[i]; split(k, c, "\t")
+      extra(k, "select"); extra(k, "close")
       printf "| %3d | %4d | %.1f | %.1f | %.1f | %.1f |\n", c[1], c[2],
         own[k, "select"], 100 * own[k, "select"] / floor[k, "select"],
         own[k, "close"], 100 * own[k, "close"] / floor[k, "close"] } }' "$main"
@@ -172,13 +185,15 @@ panel_n=${panel_desktop%,*} panel_m=${panel_desktop#*,}
   echo "Corvantis.exe, the panel floor (bench/wine/panel_floor.cpp: common"
   echo "controls 6 through the manifest, shell32, the same window, controls,"
   echo "tooltip and timer, the updater started; nothing else) and a program of"
-  echo "one plain window, each started and measured the same way (warm starts,"
-  echo "to visible and answering; private memory as Linux counts it)."
+  echo "one plain window, each started and measured the same way: warm starts"
+  echo "to visible and answering, in turns, the ratios the medians of the turns'"
+  echo "ratios; private memory as Linux counts it, once."
   echo
   echo "| | Corvantis | panel floor | one window | ÷ floor | ÷ one window |"
   echo "|---|--:|--:|--:|--:|--:|"
-  awk -v p="$start_ms" -v f="$floor_start_ms" -v o="$one_start_ms" 'BEGIN {
-    printf "| start (ms) | %.0f | %.0f | %.0f | %.2f | %.2f |\n", p, f, o, p / f, p / o }'
+  awk -v p="$start_ms" -v f="$floor_start_ms" -v o="$one_start_ms" \
+    -v rf="$start_floor" -v ro="$start_one" 'BEGIN {
+    printf "| start (ms) | %.0f | %.0f | %.0f | %.2f | %.2f |\n", p, f, o, rf, ro }'
   awk -v p="$mem_start" -v r="$mem_refreshed" -v f="$mem_floor" -v o="$mem_one" \
     -v n="$panel_n" 'BEGIN { mib = 1048576
     printf "| private memory at start (MiB) | %.2f | %.2f | %.2f | %.2f | %.2f |\n",
@@ -213,7 +228,7 @@ for action in refresh select close; do
 done
 gnuplot <<PLOT
 set terminal pngcairo size 1000,700 font "sans,9"
-set output "$root/docs/bench.png"
+set output "$plot"
 set multiplot layout 2,2 title "Under Wine, N client windows among M other windows ($mode, medians of $runs turns)"
 set logscale x
 set xrange [70:3000]
@@ -240,4 +255,15 @@ plot for [i = 1:words(ns)] file("select", i) using 1:2 with linespoints lw 2 \
        lc i pt 6 dt 2 notitle
 unset multiplot
 PLOT
-echo "bench: plot written to docs/bench.png; table in build/bench/table.md" >&2
+# A full run is what the README shows: its table goes between the markers.
+if [ "$quick" = 0 ]; then
+  awk -v table="$out/table.md" '
+    /^<!-- bench:end -->/ { while ((getline line < table) > 0) print line
+                            skipping = 0 }
+    !skipping { print }
+    /^<!-- bench:begin -->/ { skipping = 1 }' README.md >"$out/README.md"
+  mv "$out/README.md" README.md
+  echo "bench: README.md's tables and $plot updated" >&2
+else
+  echo "bench: table in $out/table.md, plot in $plot" >&2
+fi

@@ -8,7 +8,7 @@
 //   calls ACTION N M K program|floor CALL COUNT MS
 //       (the first turn's time per kind of call)
 //   walk MS WINDOWS     (the start-up walk for windows ended panels hid)
-//   start PANEL FLOOR ONE_WINDOW                     (warm starts)
+//   start PANEL FLOOR ONE_WINDOW RATIO_FLOOR RATIO_ONE_WINDOW  (warm starts)
 //   memory PANEL PANEL_REFRESHED FLOOR ONE_WINDOW    (private bytes)
 //
 //   desktop_bench.exe PANEL_DIR [--runs R] [--close-runs C]
@@ -35,6 +35,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <cwctype>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -230,11 +231,14 @@ enum class Call {
   kCount
 };
 
-constexpr const char* kCallNames[] = {
-    "ShowWindow SW_HIDE",        "ShowWindow SW_SHOWMINIMIZED",
-    "ShowWindow SW_SHOWNORMAL",  "MoveWindow",
-    "SendMessageA WM_CLOSE",     "probe: WM_NULL round trip",
-    "marks: SetProp/RemoveProp", "other calls"};
+constexpr const char* kCallNames[] = {"ShowWindow SW_HIDE",
+                                      "ShowWindow SW_SHOWMINIMIZED",
+                                      "ShowWindow SW_SHOWNORMAL",
+                                      "MoveWindow",
+                                      "SendMessageA WM_CLOSE",
+                                      "probe: WM_NULL round trip",
+                                      "marks: SetPropW, RemovePropW, GetPropW",
+                                      "other calls"};
 
 class CallTimes {
  public:
@@ -294,32 +298,30 @@ class TimedWindowSystem final : public corvantis::WindowSystem {
   TimedWindowSystem(corvantis::WindowSystem& inner, CallTimes& times)
       : inner_(inner), times_(times) {}
 
- private:
-  template <typename Work>
-  auto Other(Work work) {
-    return times_.Time(Call::kOther, work);
-  }
-
- public:
   void EnumChildWindows(WindowHandle parent,
                         corvantis::EnumWindowsCallback callback,
                         std::int32_t argument) override {
     inner_.EnumChildWindows(parent, callback, argument);
   }
   std::int32_t GetWindowTextLengthA(WindowHandle window) override {
-    return Other([&] { return inner_.GetWindowTextLengthA(window); });
+    return times_.Time(Call::kOther,
+                       [&] { return inner_.GetWindowTextLengthA(window); });
   }
   Text GetWindowTextA(WindowHandle window, std::int32_t size) override {
-    return Other([&] { return inner_.GetWindowTextA(window, size); });
+    return times_.Time(Call::kOther,
+                       [&] { return inner_.GetWindowTextA(window, size); });
   }
   Text GetClassNameA(WindowHandle window, std::int32_t size) override {
-    return Other([&] { return inner_.GetClassNameA(window, size); });
+    return times_.Time(Call::kOther,
+                       [&] { return inner_.GetClassNameA(window, size); });
   }
   corvantis::WindowRect GetWindowRect(WindowHandle window) override {
-    return Other([&] { return inner_.GetWindowRect(window); });
+    return times_.Time(Call::kOther,
+                       [&] { return inner_.GetWindowRect(window); });
   }
   bool IsWindowVisible(WindowHandle window) override {
-    return Other([&] { return inner_.IsWindowVisible(window); });
+    return times_.Time(Call::kOther,
+                       [&] { return inner_.IsWindowVisible(window); });
   }
   void ShowWindow(WindowHandle window,
                   corvantis::ShowCommand command) override {
@@ -339,7 +341,8 @@ class TimedWindowSystem final : public corvantis::WindowSystem {
   }
   void SetWindowPos(WindowHandle window, WindowHandle insert_after,
                     std::uint32_t flags) override {
-    Other([&] { inner_.SetWindowPos(window, insert_after, flags); });
+    times_.Time(Call::kOther,
+                [&] { inner_.SetWindowPos(window, insert_after, flags); });
   }
   void ShellExecuteA(WindowHandle owner, const Text& operation,
                      const Text& file, const Text& parameters,
@@ -354,14 +357,15 @@ class TimedWindowSystem final : public corvantis::WindowSystem {
   }
   void ShowWindowAsync(WindowHandle window,
                        corvantis::ShowCommand command) override {
-    Other([&] { inner_.ShowWindowAsync(window, command); });
+    times_.Time(Call::kOther, [&] { inner_.ShowWindowAsync(window, command); });
   }
   void MoveWindowAsync(WindowHandle window, std::int32_t x, std::int32_t y,
                        std::int32_t width, std::int32_t height) override {
-    Other([&] { inner_.MoveWindowAsync(window, x, y, width, height); });
+    times_.Time(Call::kOther,
+                [&] { inner_.MoveWindowAsync(window, x, y, width, height); });
   }
   void PostMessageA(WindowHandle window, std::uint32_t message) override {
-    Other([&] { inner_.PostMessageA(window, message); });
+    times_.Time(Call::kOther, [&] { inner_.PostMessageA(window, message); });
   }
   void MarkHidden(WindowHandle window) override {
     times_.Time(Call::kMark, [&] { inner_.MarkHidden(window); });
@@ -910,37 +914,48 @@ bool MeasurePanel(const Options& options, const std::wstring& directory) {
     Fail("the panel's desktop did not come up");
     return false;
   }
-  std::vector<double> panel_times, floor_times, baseline_times;
-  // The first start of each warms Wine up and is not counted.
+  // Each run starts the three in a rotated order, so none always follows
+  // the same one; the first run warms Wine up and is not counted.
+  const std::array<std::function<double()>, 3> starts = {
+      [&] {
+        Process process;
+        HWND window = nullptr;
+        const double time =
+            StartPanel(process, panel_directory, kCorvantis, window);
+        if (time >= 0) ClosePanel(process, window);
+        return time;
+      },
+      [&] {
+        Process process;
+        HWND window = nullptr;
+        const double time =
+            StartPanel(process, panel_directory, kPanelFloor, window);
+        if (time >= 0) ClosePanel(process, window);
+        return time;
+      },
+      [&] {
+        Process process;
+        HWND window = nullptr;
+        return StartBaseline(process, directory, window);
+      }};
+  std::array<std::vector<double>, 3> times;
+  std::vector<double> floor_ratios, baseline_ratios;
   for (int run = 0; run <= options.runs; ++run) {
-    HWND window = nullptr;
-    const double panel_time = [&] {
-      Process process;
-      const double time =
-          StartPanel(process, panel_directory, kCorvantis, window);
-      if (time >= 0) ClosePanel(process, window);
-      return time;
-    }();
-    const double floor_time = [&] {
-      Process process;
-      const double time =
-          StartPanel(process, panel_directory, kPanelFloor, window);
-      if (time >= 0) ClosePanel(process, window);
-      return time;
-    }();
-    const double baseline_time = [&] {
-      Process process;
-      return StartBaseline(process, directory, window);
-    }();
-    if (panel_time < 0 || floor_time < 0 || baseline_time < 0) {
-      Fail("a program did not come up");
-      return false;
+    std::array<double, 3> time{};
+    for (std::size_t turn = 0; turn < starts.size(); ++turn) {
+      const std::size_t program = (turn + static_cast<std::size_t>(run)) % 3;
+      time[program] = starts[program]();
+      if (time[program] < 0) {
+        Fail("a program did not come up");
+        return false;
+      }
     }
-    if (run > 0) {
-      panel_times.push_back(panel_time);
-      floor_times.push_back(floor_time);
-      baseline_times.push_back(baseline_time);
+    if (run == 0) continue;
+    for (std::size_t program = 0; program < time.size(); ++program) {
+      times[program].push_back(time[program]);
     }
+    floor_ratios.push_back(time[0] / time[1]);
+    baseline_ratios.push_back(time[0] / time[2]);
   }
   // The walk every panel makes at start for windows that an ended panel
   // left hidden, on this desktop, where there are none.
@@ -954,8 +969,9 @@ bool MeasurePanel(const Options& options, const std::wstring& directory) {
   walk_calls.PrintLines("calls\twalk\t" +
                         std::to_string(options.panel_tracked) + "\t" +
                         std::to_string(options.panel_others) + "\t1\tprogram");
-  Print("start\t" + Number(Median(panel_times)) + "\t" +
-        Number(Median(floor_times)) + "\t" + Number(Median(baseline_times)));
+  Print("start\t" + Number(Median(times[0])) + "\t" + Number(Median(times[1])) +
+        "\t" + Number(Median(times[2])) + "\t" + Number(Median(floor_ratios)) +
+        "\t" + Number(Median(baseline_ratios)));
 
   Process process;
   HWND panel = nullptr;
