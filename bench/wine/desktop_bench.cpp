@@ -34,6 +34,7 @@
 #include <array>
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 #include <cwctype>
 #include <functional>
 #include <string>
@@ -303,17 +304,17 @@ class TimedWindowSystem final : public corvantis::WindowSystem {
                         std::int32_t argument) override {
     inner_.EnumChildWindows(parent, callback, argument);
   }
-  std::int32_t GetWindowTextLengthA(WindowHandle window) override {
+  std::int32_t GetWindowTextLengthW(WindowHandle window) override {
     return times_.Time(Call::kOther,
-                       [&] { return inner_.GetWindowTextLengthA(window); });
+                       [&] { return inner_.GetWindowTextLengthW(window); });
   }
-  Text GetWindowTextA(WindowHandle window, std::int32_t size) override {
+  Text GetWindowTextW(WindowHandle window, std::int32_t size) override {
     return times_.Time(Call::kOther,
-                       [&] { return inner_.GetWindowTextA(window, size); });
+                       [&] { return inner_.GetWindowTextW(window, size); });
   }
-  Text GetClassNameA(WindowHandle window, std::int32_t size) override {
+  Text GetClassNameW(WindowHandle window, std::int32_t size) override {
     return times_.Time(Call::kOther,
-                       [&] { return inner_.GetClassNameA(window, size); });
+                       [&] { return inner_.GetClassNameW(window, size); });
   }
   corvantis::WindowRect GetWindowRect(WindowHandle window) override {
     return times_.Time(Call::kOther,
@@ -344,14 +345,16 @@ class TimedWindowSystem final : public corvantis::WindowSystem {
     times_.Time(Call::kOther,
                 [&] { inner_.SetWindowPos(window, insert_after, flags); });
   }
-  void ShellExecuteA(WindowHandle owner, const Text& operation,
+  void ShellExecuteW(WindowHandle owner, const Text& operation,
                      const Text& file, const Text& parameters,
                      const Text& directory, std::int32_t show) override {
-    inner_.ShellExecuteA(owner, operation, file, parameters, directory, show);
+    inner_.ShellExecuteW(owner, operation, file, parameters, directory, show);
   }
-  void Shell(const Text& command_line, std::int32_t style) override {
-    inner_.Shell(command_line, style);
+  void CreateProcessW(const Text& application, const Text& command_line,
+                      std::int32_t show) override {
+    inner_.CreateProcessW(application, command_line, show);
   }
+  Text GetSystemDirectoryW() override { return inner_.GetSystemDirectoryW(); }
   bool Responds(WindowHandle window) override {
     return times_.Time(Call::kProbe, [&] { return inner_.Responds(window); });
   }
@@ -517,7 +520,7 @@ class FloorRefresh {
  public:
   // Starts from the windows the panel has hidden, as the panel does.
   FloorRefresh(std::vector<HWND> lobbies, std::vector<HWND> games)
-      : lobby_title_(Ansi(kLobbyTitle)),
+      : lobby_title_(kLobbyTitle),
         lobbies_(std::move(lobbies)),
         games_(std::move(games)) {}
 
@@ -538,29 +541,29 @@ class FloorRefresh {
  private:
   static BOOL CALLBACK Visit(HWND window, LPARAM context) {
     auto* self = reinterpret_cast<FloorRefresh*>(context);
-    const int length = GetWindowTextLengthA(window);
+    const int length = GetWindowTextLengthW(window);
     self->title_.resize(static_cast<std::size_t>(std::max(length, 0)) + 1);
     const int title_length =
-        GetWindowTextA(window, self->title_.data(), length + 1);
-    char class_name[256];
-    const int class_length = GetClassNameA(window, class_name, 255);
+        GetWindowTextW(window, self->title_.data(), length + 1);
+    wchar_t class_name[256];
+    const int class_length = GetClassNameW(window, class_name, 255);
     RECT rect;
     GetWindowRect(window, &rect);
     const bool visible = IsWindowVisible(window) != FALSE;
     const LONG width = rect.right - rect.left;
-    if (class_length >= 11 && std::memcmp(class_name, "QufPanelWnd", 11) == 0 &&
-        visible && title_length > 0 && width != 360 && width != 446 &&
-        width != 486) {
-      const std::string_view title(self->title_.data(),
-                                   static_cast<std::size_t>(title_length));
+    if (class_length >= 11 &&
+        std::wmemcmp(class_name, L"QufPanelWnd", 11) == 0 && visible &&
+        title_length > 0 && width != 360 && width != 446 && width != 486) {
+      const std::wstring_view title(self->title_.data(),
+                                    static_cast<std::size_t>(title_length));
       (title == self->lobby_title_ ? self->lobbies_ : self->games_)
           .push_back(window);
     }
     return TRUE;
   }
 
-  std::string lobby_title_;
-  std::vector<char> title_;
+  std::wstring lobby_title_;
+  std::vector<wchar_t> title_;
   std::vector<HWND> lobbies_;
   std::vector<HWND> games_;
 };

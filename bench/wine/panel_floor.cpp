@@ -131,15 +131,6 @@ void CreateControls(HWND window, HINSTANCE instance) {
   SendMessageW(tooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
-std::string Ansi(const std::wstring& text) {
-  const int size = WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, nullptr, 0,
-                                       nullptr, nullptr);
-  std::string bytes(static_cast<std::size_t>(size), '\0');
-  WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, bytes.data(), size, nullptr,
-                      nullptr);
-  return bytes;
-}
-
 // The updater beside the program, hidden, as every panel starts it.
 void StartUpdater(HWND window) {
   wchar_t path[MAX_PATH];
@@ -148,8 +139,8 @@ void StartUpdater(HWND window) {
   updater.resize(updater.find_last_of(L'\\'));
   updater += L"\\自动升级.exe";
   if (GetFileAttributesW(updater.c_str()) == INVALID_FILE_ATTRIBUTES) return;
-  ShellExecuteA(window, "open", Ansi(updater).c_str(), "25-131228-Corvantis",
-                "", SW_HIDE);
+  ShellExecuteW(window, L"open", updater.c_str(), L"25-131228-Corvantis", L"",
+                SW_HIDE);
 }
 
 }  // namespace
