@@ -235,20 +235,22 @@ set xrange [70:3000]
 set xtics (100, 500, 2000)
 set xlabel "other top-level windows M"
 set grid
-set key top left
+set key top left Left reverse
 ns = "$ns"
 file(a, i) = sprintf("$out/%s-%s.dat", a, word(ns, i))
 do for [a in "refresh select close"] {
   set title sprintf("%s: program ÷ floor", a)
   set ylabel "ratio"
-  set yrange [0.5:2]
+  set logscale y
+  set yrange [0.25:4]
+  set ytics (0.25, 0.5, 0.8, 1, 1.25, 2, 4)
   plot for [i = 1:words(ns)] file(a, i) using 1:4 with linespoints lw 2 \
          lc i pt 7 title sprintf("N=%s", word(ns, i)), 1 with lines lc "black" dt 3 notitle
 }
 set title "select: time, program (solid) and floor (dashed)"
 set ylabel "ms"
-set logscale y
 set autoscale y
+set ytics autofreq
 plot for [i = 1:words(ns)] file("select", i) using 1:2 with linespoints lw 2 \
        lc i pt 7 title sprintf("N=%s", word(ns, i)), \
      for [i = 1:words(ns)] file("select", i) using 1:3 with linespoints lw 1 \
