@@ -187,7 +187,7 @@ panel_n=${panel_desktop%,*} panel_m=${panel_desktop#*,}
   echo "tooltip and timer, the updater started; nothing else) and a program of"
   echo "one plain window, each started and measured the same way: warm starts"
   echo "to visible and answering, in turns, the ratios the medians of the turns'"
-  echo "ratios; private memory as Linux counts it, once."
+  echo "ratios; private memory as Linux counts it, half a second later (medians)."
   echo
   echo "| | Corvantis | panel floor | one window | ÷ floor | ÷ one window |"
   echo "|---|--:|--:|--:|--:|--:|"

@@ -9,7 +9,7 @@
 //       (the first turn's time per kind of call)
 //   walk MS WINDOWS     (the start-up walk for windows ended panels hid)
 //   start PANEL FLOOR ONE_WINDOW RATIO_FLOOR RATIO_ONE_WINDOW  (warm starts)
-//   memory PANEL PANEL_REFRESHED FLOOR ONE_WINDOW    (private bytes)
+//   memory PANEL PANEL_REFRESHED FLOOR ONE_WINDOW    (private bytes, medians)
 //
 //   desktop_bench.exe PANEL_DIR [--runs R] [--close-runs C]
 //       [--tracked N,...] [--others M,...] [--spread K,...]
@@ -61,6 +61,8 @@ constexpr int kCloseRuns = 3;
 constexpr int kPanelTracked = 200;
 constexpr int kPanelOthers = 500;
 constexpr DWORD kClientStartTimeoutMs = 120000;
+// How long a started program is left before its memory is read.
+constexpr DWORD kSettleMs = 500;
 constexpr wchar_t kLobbyTitle[] = L"QQ游戏";
 
 double NowMs() {
@@ -900,13 +902,6 @@ double StartPanel(Process& process, const std::wstring& panel_directory,
                       panel_directory, program.title, window);
 }
 
-SIZE_T PanelPrivateBytes(const Process& process,
-                         const std::wstring& panel_directory,
-                         const PanelProgram& program) {
-  return PrivateBytes(process.id(),
-                      Ansi((panel_directory + program.file).c_str()));
-}
-
 // Start-up time and memory of the panel program itself, each beside the
 // panel floor and a program of one plain window.
 bool MeasurePanel(const Options& options, const std::wstring& directory) {
@@ -918,47 +913,63 @@ bool MeasurePanel(const Options& options, const std::wstring& directory) {
     return false;
   }
   // Each run starts the three in a rotated order, so none always follows
-  // the same one; the first run warms Wine up and is not counted.
-  const std::array<std::function<double()>, 3> starts = {
+  // the same one; the first run warms Wine up and is not counted. Each is
+  // measured again once it has had a moment to settle.
+  struct Started {
+    double ms = -1;
+    SIZE_T bytes = 0;
+  };
+  const auto settled_bytes = [](HWND window, const std::string& words,
+                                DWORD process_id) {
+    Sleep(kSettleMs);
+    corvantis::e2e::Responds(window, 5000);
+    return PrivateBytes(process_id, words);
+  };
+  const auto start_panel = [&](const PanelProgram& program) {
+    Process process;
+    HWND window = nullptr;
+    Started started;
+    started.ms = StartPanel(process, panel_directory, program, window);
+    if (started.ms < 0) return started;
+    started.bytes = settled_bytes(
+        window, Ansi((panel_directory + program.file).c_str()), process.id());
+    ClosePanel(process, window);
+    return started;
+  };
+  const std::array<std::function<Started()>, 3> starts = {
+      [&] { return start_panel(kCorvantis); },
+      [&] { return start_panel(kPanelFloor); },
       [&] {
         Process process;
         HWND window = nullptr;
-        const double time =
-            StartPanel(process, panel_directory, kCorvantis, window);
-        if (time >= 0) ClosePanel(process, window);
-        return time;
-      },
-      [&] {
-        Process process;
-        HWND window = nullptr;
-        const double time =
-            StartPanel(process, panel_directory, kPanelFloor, window);
-        if (time >= 0) ClosePanel(process, window);
-        return time;
-      },
-      [&] {
-        Process process;
-        HWND window = nullptr;
-        return StartBaseline(process, directory, window);
+        Started started;
+        started.ms = StartBaseline(process, directory, window);
+        if (started.ms >= 0) {
+          started.bytes =
+              settled_bytes(window, Ansi((directory + L"baseline.txt").c_str()),
+                            process.id());
+        }
+        return started;
       }};
-  std::array<std::vector<double>, 3> times;
+  std::array<std::vector<double>, 3> times, bytes;
   std::vector<double> floor_ratios, baseline_ratios;
   for (int run = 0; run <= options.runs; ++run) {
-    std::array<double, 3> time{};
+    std::array<Started, 3> started;
     for (std::size_t turn = 0; turn < starts.size(); ++turn) {
       const std::size_t program = (turn + static_cast<std::size_t>(run)) % 3;
-      time[program] = starts[program]();
-      if (time[program] < 0) {
-        Fail("a program did not come up");
+      started[program] = starts[program]();
+      if (started[program].ms < 0 || started[program].bytes == 0) {
+        Fail("a program did not come up or could not be measured");
         return false;
       }
     }
     if (run == 0) continue;
-    for (std::size_t program = 0; program < time.size(); ++program) {
-      times[program].push_back(time[program]);
+    for (std::size_t program = 0; program < started.size(); ++program) {
+      times[program].push_back(started[program].ms);
+      bytes[program].push_back(static_cast<double>(started[program].bytes));
     }
-    floor_ratios.push_back(time[0] / time[1]);
-    baseline_ratios.push_back(time[0] / time[2]);
+    floor_ratios.push_back(started[0].ms / started[1].ms);
+    baseline_ratios.push_back(started[0].ms / started[2].ms);
   }
   // The walk every panel makes at start for windows that an ended panel
   // left hidden, on this desktop, where there are none.
@@ -976,12 +987,10 @@ bool MeasurePanel(const Options& options, const std::wstring& directory) {
         "\t" + Number(Median(times[2])) + "\t" + Number(Median(floor_ratios)) +
         "\t" + Number(Median(baseline_ratios)));
 
+  // The panel once more, to refresh the client windows.
   Process process;
   HWND panel = nullptr;
   if (StartPanel(process, panel_directory, kCorvantis, panel) < 0) return false;
-  corvantis::e2e::Responds(panel, 5000);
-  const SIZE_T panel_bytes =
-      PanelPrivateBytes(process, panel_directory, kCorvantis);
   const HWND button = corvantis::e2e::FindChild(panel, L"Button", L"手动刷新");
   if (button == nullptr) {
     Fail("no button 手动刷新");
@@ -1000,28 +1009,13 @@ bool MeasurePanel(const Options& options, const std::wstring& directory) {
     Fail("the panel did not refresh");
     return false;
   }
-  corvantis::e2e::Responds(panel, 5000);
-  const SIZE_T refreshed_bytes =
-      PanelPrivateBytes(process, panel_directory, kCorvantis);
+  const SIZE_T refreshed_bytes = settled_bytes(
+      panel, Ansi((panel_directory + kCorvantis.file).c_str()), process.id());
   ClosePanel(process, panel);
-
-  HWND window = nullptr;
-  SIZE_T floor_bytes = 0;
-  if (StartPanel(process, panel_directory, kPanelFloor, window) >= 0) {
-    corvantis::e2e::Responds(window, 5000);
-    floor_bytes = PanelPrivateBytes(process, panel_directory, kPanelFloor);
-    ClosePanel(process, window);
-  }
-  SIZE_T baseline_bytes = 0;
-  if (StartBaseline(process, directory, window) >= 0) {
-    baseline_bytes =
-        PrivateBytes(process.id(), Ansi((directory + L"baseline.txt").c_str()));
-  }
-  Print("memory\t" + std::to_string(panel_bytes) + "\t" +
-        std::to_string(refreshed_bytes) + "\t" + std::to_string(floor_bytes) +
-        "\t" + std::to_string(baseline_bytes));
-  return panel_bytes != 0 && refreshed_bytes != 0 && floor_bytes != 0 &&
-         baseline_bytes != 0;
+  Print("memory\t" + Number(Median(bytes[0])) + "\t" +
+        std::to_string(refreshed_bytes) + "\t" + Number(Median(bytes[1])) +
+        "\t" + Number(Median(bytes[2])));
+  return refreshed_bytes != 0;
 }
 
 }  // namespace
@@ -1031,7 +1025,8 @@ int wmain(int argc, wchar_t** argv) {
   if (!ParseOptions(argc, argv, options)) {
     Fail(
         "usage: desktop_bench PANEL_DIR [--runs R] [--close-runs C] "
-        "[--tracked N,...] [--others M,...] [--spread K] [--no-panel]");
+        "[--tracked N,...] [--others M,...] [--spread K,...] "
+        "[--panel-desktop N,M] [--no-panel]");
     return 2;
   }
   const std::wstring directory = corvantis::e2e::MakeScratchDirectory();
