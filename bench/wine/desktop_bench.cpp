@@ -326,6 +326,9 @@ class TimedWindowSystem final : public corvantis::WindowSystem {
     return times_.Time(Call::kOther,
                        [&] { return inner_.IsWindowVisible(window); });
   }
+  bool IsWindow(WindowHandle window) override {
+    return times_.Time(Call::kOther, [&] { return inner_.IsWindow(window); });
+  }
   void ShowWindow(WindowHandle window,
                   corvantis::ShowCommand command) override {
     times_.Time(ShowCall(static_cast<int>(command)),
@@ -372,8 +375,8 @@ class TimedWindowSystem final : public corvantis::WindowSystem {
   void PostMessageA(WindowHandle window, std::uint32_t message) override {
     times_.Time(Call::kOther, [&] { inner_.PostMessageA(window, message); });
   }
-  void MarkHidden(WindowHandle window) override {
-    times_.Time(Call::kMark, [&] { inner_.MarkHidden(window); });
+  bool MarkHidden(WindowHandle window) override {
+    return times_.Time(Call::kMark, [&] { return inner_.MarkHidden(window); });
   }
   void RemoveHiddenMark(WindowHandle window) override {
     times_.Time(Call::kMark, [&] { inner_.RemoveHiddenMark(window); });
