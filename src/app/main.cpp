@@ -8,6 +8,7 @@
 #include <exception>
 
 #include "app/form1_win32.h"
+#include "app/guard_win32.h"
 #include "control/window_control.h"
 #include "platform/companion_services_win32.h"
 #include "platform/win32_window_system.h"
@@ -51,14 +52,17 @@ void InitCommonControlsFromSystem() {
   init_common_controls_ex(&classes);
 }
 
+// This panel process as its marks name it, read before anything can fail.
+corvantis::PanelProcess this_panel;
+
 // However the process fails, every window this panel hid is shown before
 // it ends. The marks on the windows say which; the panel's own state may
-// be what failed, so it is not used.
+// be what failed, so it is not used, and no call waits for a window.
 void ShowHiddenWindowsOnce() {
   static volatile LONG done = 0;
   if (InterlockedExchange(&done, 1) != 0) return;
   corvantis::Win32WindowSystem windows;
-  corvantis::ShowWindowsHiddenByThisPanel(windows);
+  corvantis::ShowWindowsMarkedBy(windows, this_panel);
 }
 
 LONG WINAPI OnUnhandledException(EXCEPTION_POINTERS*) {
@@ -74,6 +78,7 @@ void OnTerminate() {
 void OnAbortSignal(int) { ShowHiddenWindowsOnce(); }
 
 void ShowHiddenWindowsOnCrash() {
+  this_panel = corvantis::Win32WindowSystem().CurrentProcess();
   SetUnhandledExceptionFilter(OnUnhandledException);
   std::set_terminate(OnTerminate);
   std::signal(SIGABRT, OnAbortSignal);
@@ -98,8 +103,13 @@ int RunMessageLoop(const corvantis::Form1& form) {
 // 800 x 600 the panel gives its windows is the size the client itself sees;
 // above 96 dpi Windows scales the panel's bitmap, which keeps its fixed
 // pixel layout whole and legible.
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR arguments,
+                    int show_command) {
   RestrictDllSearch();
+  // The guard is this exe too; it needs none of the panel's set-up.
+  if (const auto exit_code = corvantis::RunGuardCommand(arguments)) {
+    return *exit_code;
+  }
   ShowHiddenWindowsOnCrash();
   InitCommonControlsFromSystem();
 
@@ -108,6 +118,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
   corvantis::Win32MessageBoxService boxes;
   corvantis::Form1 form(instance, {windows, files, boxes});
   if (!form.Create()) return 1;
+  corvantis::StartGuard(this_panel);
   boxes.SetOwner(form.Handle());
   form.LoadAndShow(show_command);
   return RunMessageLoop(form);

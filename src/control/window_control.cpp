@@ -123,7 +123,7 @@ struct MarkedWindows {
 MarkedWindows* current_collection = nullptr;
 
 std::int32_t CollectMarkedWindow(WindowHandle window, std::int32_t) {
-  if (current_collection->windows->ReadHiddenMark(window) ==
+  if (WhoHid(*current_collection->windows, window) ==
       current_collection->wanted) {
     current_collection->found.push_back(window);
   }
@@ -143,7 +143,38 @@ bool ShowMarkedWindows(WindowSystem& windows, HiddenMark wanted) {
   return reach.Complete();
 }
 
+// What the walk of ShowWindowsMarkedBy needs; it may run on any thread of
+// a failing panel or in the guard, never twice at once in one process.
+struct MarkedBy {
+  WindowSystem* windows;
+  PanelProcess panel;
+};
+MarkedBy* current_marked_by = nullptr;
+
+// The queued calls leave the snapshot that the enumeration walks as it is,
+// so each window is dealt with as it is visited, without a list.
+std::int32_t ShowIfMarkedBy(WindowHandle window, std::int32_t) {
+  WindowSystem& windows = *current_marked_by->windows;
+  if (windows.ReadHiddenMark(window) == current_marked_by->panel) {
+    windows.ShowWindowAsync(window, ShowCommand::ShowNormal);
+    windows.MoveWindowAsync(window, 0, 0, kPlacedWidth, kPlacedHeight);
+    windows.RemoveHiddenMark(window);
+  }
+  return 1;
+}
+
 }  // namespace
+
+HiddenMark WhoHid(WindowSystem& windows, WindowHandle window) {
+  const PanelProcess mark = windows.ReadHiddenMark(window);
+  if (mark.id == 0) return HiddenMark::None;
+  if (mark == windows.CurrentProcess()) return HiddenMark::ThisPanel;
+  // A process that now runs under the id since a different start, or that
+  // may not be queried at all, is not the panel that hid the window.
+  return mark.start != 0 && windows.ProcessStartTime(mark.id) == mark.start
+             ? HiddenMark::RunningPanel
+             : HiddenMark::GonePanel;
+}
 
 bool HideTrackedWindows(WindowSystem& windows, const TrackedWindows& lists,
                         const bool& unloading) {
@@ -166,6 +197,13 @@ void RestoreWindowsOfEndedPanels(WindowSystem& windows) {
 
 bool ShowWindowsHiddenByThisPanel(WindowSystem& windows) {
   return ShowMarkedWindows(windows, HiddenMark::ThisPanel);
+}
+
+void ShowWindowsMarkedBy(WindowSystem& windows, PanelProcess panel) {
+  MarkedBy marked_by{&windows, panel};
+  current_marked_by = &marked_by;
+  windows.EnumChildWindows(0, ShowIfMarkedBy, 0);
+  current_marked_by = nullptr;
 }
 
 bool SelectTrackedWindow(WindowSystem& windows, const TrackedWindows& lists,

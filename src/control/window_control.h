@@ -11,6 +11,16 @@ namespace corvantis {
 constexpr std::int32_t kPlacedWidth = 800;
 constexpr std::int32_t kPlacedHeight = 600;
 
+// Who hid a window, as the mark on the window says.
+enum class HiddenMark {
+  None,          // no mark
+  ThisPanel,     // this process
+  RunningPanel,  // another panel process that still runs
+  GonePanel,     // a panel process that has ended
+};
+
+HiddenMark WhoHid(WindowSystem& windows, WindowHandle window);
+
 // The walks below wait in calls to other processes' windows, and messages
 // sent to the panel meanwhile (the end of the session, a close from another
 // program) can unload it. A walk that hides is given the panel's unloading
@@ -40,6 +50,12 @@ void RestoreWindowsOfEndedPanels(WindowSystem& windows);
 // whatever its lists say: for when the panel can trust nothing else, and
 // for windows that once refused to be shown and fell out of the lists.
 bool ShowWindowsHiddenByThisPanel(WindowSystem& windows);
+// Shows again, at the origin, every window whose mark names panel, and
+// removes the marks, whatever any list says: for when the panel has failed
+// or ended. Queued calls only and one walk of the desktop, so that it ends
+// in bounded time whatever the windows' threads do; it allocates nothing,
+// as the heap may be what failed.
+void ShowWindowsMarkedBy(WindowSystem& windows, PanelProcess panel);
 
 // Asks every game, then every lobby, to close.
 void CloseAllTrackedWindows(WindowSystem& windows, const TrackedWindows& lists);

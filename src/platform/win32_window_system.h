@@ -35,7 +35,9 @@ class Win32WindowSystem final : public WindowSystem {
   void PostMessageA(WindowHandle window, std::uint32_t message) override;
   bool MarkHidden(WindowHandle window) override;
   void RemoveHiddenMark(WindowHandle window) override;
-  HiddenMark ReadHiddenMark(WindowHandle window) override;
+  PanelProcess ReadHiddenMark(WindowHandle window) override;
+  PanelProcess CurrentProcess() override;
+  std::uint32_t ProcessStartTime(std::uint32_t process_id) override;
 };
 
 }  // namespace corvantis

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "platform/win32_handles.h"
+#include "platform/win32_process.h"
 #include "platform/win32_window_system.h"
 
 namespace corvantis {
@@ -37,34 +38,20 @@ Text TextOfBuffer(Text buffer, int written) {
 constexpr wchar_t kMarkProcess[] = L"Corvantis.HiddenBy";
 constexpr wchar_t kMarkStart[] = L"Corvantis.HiddenByStart";
 
-// Low 32 bits of a process's creation time; 0 when it cannot be read.
-DWORD ProcessStart(HANDLE process) {
+DWORD ThisProcessStart() {
+  static const DWORD start = StartTimeOf(::GetCurrentProcess());
+  return start;
+}
+
+}  // namespace
+
+std::uint32_t StartTimeOf(HANDLE process) {
   FILETIME created{}, exited{}, kernel{}, user{};
   if (!::GetProcessTimes(process, &created, &exited, &kernel, &user)) return 0;
   // Two processes started within the same 100 ns step are not told apart;
   // the process id tells them apart already.
   return created.dwLowDateTime | 1u;
 }
-
-DWORD ThisProcessStart() {
-  static const DWORD start = ProcessStart(::GetCurrentProcess());
-  return start;
-}
-
-bool IsRunning(DWORD process_id, DWORD start) {
-  HANDLE process = ::OpenProcess(
-      PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, process_id);
-  if (process == nullptr) {
-    // A process that exists but may not be opened is not known to be gone.
-    return ::GetLastError() == ERROR_ACCESS_DENIED;
-  }
-  const bool running = ::WaitForSingleObject(process, 0) == WAIT_TIMEOUT &&
-                       ProcessStart(process) == start;
-  ::CloseHandle(process);
-  return running;
-}
-
-}  // namespace
 
 void Win32WindowSystem::EnumChildWindows(WindowHandle parent,
                                          EnumWindowsCallback callback,
@@ -223,18 +210,31 @@ void Win32WindowSystem::RemoveHiddenMark(WindowHandle window) {
   ::RemovePropW(hwnd, kMarkStart);
 }
 
-HiddenMark Win32WindowSystem::ReadHiddenMark(WindowHandle window) {
+PanelProcess Win32WindowSystem::ReadHiddenMark(WindowHandle window) {
   const HWND hwnd = ToHwnd(window);
-  const auto process_id = static_cast<DWORD>(
-      reinterpret_cast<ULONG_PTR>(::GetPropW(hwnd, kMarkProcess)));
-  if (process_id == 0) return HiddenMark::None;
-  const auto start = static_cast<DWORD>(
-      reinterpret_cast<ULONG_PTR>(::GetPropW(hwnd, kMarkStart)));
-  if (process_id == ::GetCurrentProcessId() && start == ThisProcessStart()) {
-    return HiddenMark::ThisPanel;
-  }
-  return IsRunning(process_id, start) ? HiddenMark::RunningPanel
-                                      : HiddenMark::GonePanel;
+  return {static_cast<std::uint32_t>(
+              reinterpret_cast<ULONG_PTR>(::GetPropW(hwnd, kMarkProcess))),
+          static_cast<std::uint32_t>(
+              reinterpret_cast<ULONG_PTR>(::GetPropW(hwnd, kMarkStart)))};
+}
+
+PanelProcess Win32WindowSystem::CurrentProcess() {
+  return {::GetCurrentProcessId(), ThisProcessStart()};
+}
+
+std::uint32_t Win32WindowSystem::ProcessStartTime(std::uint32_t process_id) {
+  // A process of the same user can always be opened for a limited query,
+  // so one that cannot is no panel; ended is ended even while some handle
+  // still keeps the process object.
+  const HANDLE process =
+      ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process_id);
+  if (process == nullptr) return 0;
+  DWORD exit_code = 0;
+  const bool running = ::GetExitCodeProcess(process, &exit_code) &&
+                       exit_code == STILL_ACTIVE;
+  const std::uint32_t start = running ? StartTimeOf(process) : 0;
+  ::CloseHandle(process);
+  return start;
 }
 
 }  // namespace corvantis

@@ -30,13 +30,17 @@ constexpr std::uint32_t kWmClose = 16;
 constexpr WindowHandle kHwndTopmost = -1;
 constexpr std::uint32_t kSwpNoSizeNoMove = 3;
 
-// Who hid a window, as the mark on the window says.
-enum class HiddenMark {
-  None,          // no mark
-  ThisPanel,     // this process
-  RunningPanel,  // another panel process that still runs
-  GonePanel,     // a panel process that has ended
+// A panel process as the mark on a window it hid names it: the process id
+// and the low 32 bits of its start time, never 0, so that a process id used
+// again by another program is not taken for the panel. Id 0 names none.
+struct PanelProcess {
+  std::uint32_t id = 0;
+  std::uint32_t start = 0;
 };
+
+inline bool operator==(PanelProcess a, PanelProcess b) {
+  return a.id == b.id && a.start == b.start;
+}
 
 // Enumeration callback: return 1 to go on, 0 to stop.
 using EnumWindowsCallback = std::int32_t (*)(WindowHandle window,
@@ -104,7 +108,13 @@ class WindowSystem {
   // or the system refused (a window of a process with higher rights).
   virtual bool MarkHidden(WindowHandle window) = 0;
   virtual void RemoveHiddenMark(WindowHandle window) = 0;
-  virtual HiddenMark ReadHiddenMark(WindowHandle window) = 0;
+  // The panel the window's mark names; id 0 when it carries none.
+  virtual PanelProcess ReadHiddenMark(WindowHandle window) = 0;
+  // This process, as a mark names it.
+  virtual PanelProcess CurrentProcess() = 0;
+  // The start of the running process with this id, as a mark records it;
+  // 0 when none runs or it may not even be opened for a limited query.
+  virtual std::uint32_t ProcessStartTime(std::uint32_t process_id) = 0;
 };
 
 }  // namespace corvantis

@@ -2,8 +2,6 @@
 // killed, crashed from outside, at the end of the session, beside a second
 // panel, among windows that come and go or stop answering.
 #include <windows.h>
-// After windows.h, whose types it uses.
-#include <tlhelp32.h>
 
 #include <algorithm>
 #include <iostream>
@@ -59,22 +57,6 @@ void* RemoteAddress(DWORD process_id, const wchar_t* module_name,
   return remote;
 }
 
-std::vector<DWORD> ProcessesNamed(const wchar_t* name) {
-  std::vector<DWORD> found;
-  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  if (snapshot == INVALID_HANDLE_VALUE) return found;
-  PROCESSENTRY32W process = {};
-  process.dwSize = sizeof process;
-  for (BOOL more = Process32FirstW(snapshot, &process); more;
-       more = Process32NextW(snapshot, &process)) {
-    if (_wcsicmp(process.szExeFile, name) == 0) {
-      found.push_back(process.th32ProcessID);
-    }
-  }
-  CloseHandle(snapshot);
-  return found;
-}
-
 class ReliabilityTest : public PanelFixture {
  protected:
   bool AllTrackedShownAtOrigin() const {
@@ -105,6 +87,24 @@ class ReliabilityTest : public PanelFixture {
         kWaitMs));
   }
 
+  // Every tracked window shown at the origin and unmarked within
+  // timeout_ms; prints how long that took.
+  bool AllTrackedBackWithin(DWORD timeout_ms) const {
+    bool back = false;
+    const double ms = Measure([&] {
+      back = WaitUntil(
+          [&] {
+            std::vector<HWND> tracked = Tracked();
+            return std::all_of(tracked.begin(), tracked.end(), [](HWND w) {
+              return ShownAtOrigin(w) && MarkOf(w) == 0;
+            });
+          },
+          timeout_ms);
+    });
+    std::cout << "windows back after " << ms << " ms" << std::endl;
+    return back;
+  }
+
   // Runs a thread in the panel's process from start.
   bool RunRemoteThread(void* start) {
     HANDLE process = OpenProcess(PROCESS_ALL_ACCESS, FALSE, panel_.id());
@@ -130,8 +130,9 @@ class ReliabilityTest : public PanelFixture {
     form_ = nullptr;
     return WaitUntil(
         [&] {
-          for (DWORD debugger : ProcessesNamed(L"winedbg.exe")) {
-            for (HWND window : TopLevelWindows(debugger)) {
+          for (const PROCESSENTRY32W& process : RunningProcesses()) {
+            if (_wcsicmp(process.szExeFile, L"winedbg.exe") != 0) continue;
+            for (HWND window : TopLevelWindows(process.th32ProcessID)) {
               if (ClassName(window) == L"#32770" && IsWindowVisible(window)) {
                 std::cout << "crash report: " << ToUtf8(WindowTitle(window))
                           << std::endl;
@@ -169,6 +170,8 @@ class ReliabilityTest : public PanelFixture {
 TEST_F(ReliabilityTest, NextStartShowsWhatAKilledPanelLeftHidden) {
   ASSERT_NO_FATAL_FAILURE(ClickRefresh());
   ASSERT_TRUE(AllTrackedHidden());
+  // Panel and guard ended together.
+  ASSERT_NO_FATAL_FAILURE(EndGuard());
   const DWORD killed = panel_.id();
   panel_.Kill();
   form_ = nullptr;
@@ -203,6 +206,7 @@ class InjectedFaultTest : public ReliabilityTest,
 TEST_P(InjectedFaultTest, AFaultInAnyThreadShowsTheWindowsAgain) {
   ASSERT_NO_FATAL_FAILURE(ClickRefresh());
   ASSERT_TRUE(AllTrackedHidden());
+  ASSERT_NO_FATAL_FAILURE(EndGuard());
   // 0 stands for a page that is not executable.
   ASSERT_TRUE(RunRemoteThread(reinterpret_cast<void*>(GetParam())));
   EXPECT_TRUE(AllTrackedShownAtOrigin());
@@ -213,9 +217,88 @@ TEST_P(InjectedFaultTest, AFaultInAnyThreadShowsTheWindowsAgain) {
 INSTANTIATE_TEST_SUITE_P(StartAddresses, InjectedFaultTest,
                          testing::Values(ULONG_PTR{1}, ULONG_PTR{0}));
 
+TEST_F(ReliabilityTest, AFaultWhileAWindowIsBlockedStillEndsThePanel) {
+  SimClient hanging({{L"QufPanelWnd", L"卡住的游戏", 800, 600, true, L"hung"}});
+  ASSERT_TRUE(hanging.started());
+  const HWND stuck = hanging.HandleOf(L"卡住的游戏");
+  PostClick(Control(kCommand1));
+  // The fault comes once the refresh has hidden every window: the panel's
+  // thread goes on while the handler runs.
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        return ListBoxTexts(games_).size() == 3 && VisibleTracked() == 0 &&
+               !IsWindowVisible(stuck);
+      },
+      kWaitMs));
+  ASSERT_NO_FATAL_FAILURE(EndGuard());
+  hanging.Hang();
+  ASSERT_TRUE(RunRemoteThread(reinterpret_cast<void*>(ULONG_PTR{1})));
+  // Wine's crash report, closed as it comes, takes most of this.
+  EXPECT_TRUE(PanelEnds());
+  EXPECT_TRUE(AllTrackedShownAtOrigin());
+  hanging.Resume();
+  EXPECT_TRUE(WaitUntil(
+      [&] { return ShownAtOrigin(stuck) && MarkOf(stuck) == 0; }, kWaitMs));
+}
+
+// Windows of the panel's and of another program, which hid its own.
+class GuardTest : public ReliabilityTest {
+ protected:
+  void SetUp() override {
+    ReliabilityTest::SetUp();
+    ASSERT_TRUE(other_.started());
+    ASSERT_NO_FATAL_FAILURE(ClickRefresh());
+    ASSERT_TRUE(WaitUntil([&] { return Guards().size() == 1; }, kWaitMs));
+  }
+
+  SimClient other_{{{L"QufPanelWnd", L"自己藏的", 800, 600, false}}};
+};
+
+TEST_F(GuardTest, EndingThePanelAloneBringsItsWindowsBackWithinASecond) {
+  panel_.Kill();  // TerminateProcess, returns once the panel has ended
+  form_ = nullptr;
+  EXPECT_TRUE(AllTrackedBackWithin(1000));
+  EXPECT_FALSE(IsWindowVisible(other_.HandleOf(L"自己藏的")));
+  EXPECT_TRUE(AllOfImageEnd(Image(), 1000));
+}
+
+TEST_F(GuardTest, AfterANormalCloseTheGuardLeavesTouchingNothing) {
+  ASSERT_NO_FATAL_FAILURE(CloseAndWait(panel_, form_));
+  form_ = nullptr;
+  EXPECT_TRUE(AllOfImageEnd(Image(), 1000));
+  EXPECT_TRUE(AllTrackedBackWithin(0));
+  EXPECT_FALSE(IsWindowVisible(other_.HandleOf(L"自己藏的")));
+}
+
+// Started by hand for anything but a running panel of this very exe, or a
+// second time for one, a guard leaves at once and the windows stay as
+// they are.
+TEST_F(GuardTest, AGuardForAnythingButItsPanelLeaves) {
+  const DWORD start = StartTimeOf(panel_.id());
+  const DWORD client = client_.process().id();
+  const std::vector<std::vector<std::wstring>> switches = {
+      {L"/guard", std::to_wstring(client), std::to_wstring(StartTimeOf(client))},
+      {L"/guard", std::to_wstring(panel_.id()), std::to_wstring(start ^ 2)},
+      {L"/guard", std::to_wstring(panel_.id()), std::to_wstring(start)},
+      {L"/guard", L"x", L"1"},
+      {L"/start-guard"}};
+  for (const std::vector<std::wstring>& arguments : switches) {
+    Process guard;
+    ASSERT_TRUE(guard.Start(Image(), arguments, folder_));
+    DWORD exit_code = 0;
+    EXPECT_TRUE(guard.WaitForExit(kWaitMs, &exit_code))
+        << ToUtf8(arguments.back());
+    EXPECT_EQ(exit_code, 1u) << ToUtf8(arguments.back());
+    EXPECT_EQ(FindProcessWindow(guard.id(), kForm1ClassName), nullptr);
+  }
+  EXPECT_EQ(VisibleTracked(), 0);
+  EXPECT_EQ(Guards().size(), 1u);
+}
+
 TEST_F(ReliabilityTest, AbortShowsTheWindowsAgain) {
   ASSERT_NO_FATAL_FAILURE(ClickRefresh());
   ASSERT_TRUE(AllTrackedHidden());
+  ASSERT_NO_FATAL_FAILURE(EndGuard());
   void* abort_function = RemoteAddress(panel_.id(), L"msvcrt.dll", "abort");
   ASSERT_NE(abort_function, nullptr);
   ASSERT_TRUE(RunRemoteThread(abort_function));
@@ -323,9 +406,18 @@ TEST_F(ReliabilityTest, ASecondPanelLeavesTheFirstOnesWindowsAlone) {
       kWaitMs));
   for (HWND window : second_tracked) EXPECT_EQ(MarkOf(window), second.id());
 
-  ASSERT_NO_FATAL_FAILURE(CloseAndWait(second, form));
-  for (HWND window : second_tracked) EXPECT_TRUE(ShownAtOrigin(window));
+  // Killed, the second one's guard brings back its windows only.
+  ASSERT_TRUE(WaitUntil([&] { return Guards().size() == 2; }, kWaitMs));
+  second.Kill();
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        return std::all_of(second_tracked.begin(), second_tracked.end(),
+                           ShownAtOrigin);
+      },
+      1000));
+  EXPECT_TRUE(WaitUntil([&] { return Guards().size() == 1; }, 1000));
   EXPECT_EQ(VisibleTracked(), 0);
+  for (HWND window : Tracked()) EXPECT_EQ(MarkOf(window), panel_.id());
   ASSERT_NO_FATAL_FAILURE(CloseAndWait(panel_, form_));
   form_ = nullptr;
   EXPECT_TRUE(AllTrackedShownAtOrigin());

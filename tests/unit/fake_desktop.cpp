@@ -262,15 +262,18 @@ bool FakeDesktop::MarkHidden(WindowHandle handle) {
 }
 
 void FakeDesktop::RemoveHiddenMark(WindowHandle handle) {
-  if (FakeWindow* window = Live(handle)) window->hidden_by = 0;
+  if (FakeWindow* window = Live(handle)) window->hidden_by = {};
 }
 
-HiddenMark FakeDesktop::ReadHiddenMark(WindowHandle handle) {
+PanelProcess FakeDesktop::ReadHiddenMark(WindowHandle handle) {
   const FakeWindow* window = Live(handle);
-  if (window == nullptr || window->hidden_by == 0) return HiddenMark::None;
-  if (window->hidden_by == this_panel) return HiddenMark::ThisPanel;
-  return running_panels.count(window->hidden_by) != 0 ? HiddenMark::RunningPanel
-                                                      : HiddenMark::GonePanel;
+  return window != nullptr ? window->hidden_by : PanelProcess{};
+}
+
+std::uint32_t FakeDesktop::ProcessStartTime(std::uint32_t process_id) {
+  if (process_id == this_panel.id) return this_panel.start;
+  const auto found = processes.find(process_id);
+  return found != processes.end() ? found->second : 0;
 }
 
 }  // namespace corvantis::testing

@@ -5,7 +5,6 @@
 
 #include <functional>
 #include <map>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -24,8 +23,8 @@ struct FakeWindow {
   bool hung = false;
   // Asks the user on WM_CLOSE; closes only if the answer is yes.
   bool confirms_close = false;
-  // The panel process that marked the window hidden; 0 for none.
-  int hidden_by = 0;
+  // The panel process that marked the window hidden; id 0 for none.
+  PanelProcess hidden_by;
   // A window of a process with higher rights than the panel: the system
   // refuses the mark, or ShowWindow and MoveWindow (queued or not).
   bool refuses_mark = false;
@@ -55,10 +54,10 @@ class FakeDesktop final : public WindowSystem {
   std::vector<WindowHandle> close_log;
   // Synchronous calls made to hung windows; a real panel would hang on each.
   int blocked_calls = 0;
-  // The panel process the code under test runs as, and the other panel
-  // processes still running.
-  int this_panel = 1;
-  std::set<int> running_panels;
+  // The process the code under test runs as, and the start of every other
+  // process that runs and may be queried, by id.
+  PanelProcess this_panel{1, 11};
+  std::map<std::uint32_t, std::uint32_t> processes;
   // The user's answer to a window that asks before it closes.
   bool confirm_answer = true;
   // What GetSystemDirectoryW answers.
@@ -99,7 +98,9 @@ class FakeDesktop final : public WindowSystem {
   void PostMessageA(WindowHandle window, std::uint32_t message) override;
   bool MarkHidden(WindowHandle window) override;
   void RemoveHiddenMark(WindowHandle window) override;
-  HiddenMark ReadHiddenMark(WindowHandle window) override;
+  PanelProcess ReadHiddenMark(WindowHandle window) override;
+  PanelProcess CurrentProcess() override { return this_panel; }
+  std::uint32_t ProcessStartTime(std::uint32_t process_id) override;
 
  private:
   FakeWindow* Live(WindowHandle handle);

@@ -76,7 +76,7 @@ TEST_F(PanelTest, LoadStartsOnlyTheUpdaterAndLeavesTheListsEmpty) {
 TEST_F(PanelTest, LoadFirstShowsWhatAnEndedPanelLeftHidden) {
   const WindowHandle orphan = desktop.Add(u"QQ游戏", u"QufPanelWnd");
   desktop.Window(orphan).visible = false;
-  desktop.Window(orphan).hidden_by = 5;
+  desktop.Window(orphan).hidden_by = {5, 55};
   files.normal_files.clear();  // the updater is missing: a box
   boxes.while_open = [&] { EXPECT_TRUE(desktop.IsWindowVisible(orphan)); };
   panel.Form_Load();

@@ -206,55 +206,82 @@ TEST_F(WindowControlTest, HiddenWindowsCarryThePanelsMarkUntilShown) {
   const WindowHandle lobby = Track(u"QQ游戏");
   const WindowHandle game = Track(u"斗地主");
   HideTrackedWindows(desktop, lists);
-  EXPECT_EQ(desktop.ReadHiddenMark(lobby), HiddenMark::ThisPanel);
-  EXPECT_EQ(desktop.ReadHiddenMark(game), HiddenMark::ThisPanel);
+  EXPECT_EQ(WhoHid(desktop, lobby), HiddenMark::ThisPanel);
+  EXPECT_EQ(WhoHid(desktop, game), HiddenMark::ThisPanel);
   game_names.Select(0);
   SelectTrackedWindow(desktop, lists, game_names, game_handles);
-  EXPECT_EQ(desktop.ReadHiddenMark(game), HiddenMark::None);
-  EXPECT_EQ(desktop.ReadHiddenMark(lobby), HiddenMark::ThisPanel);
+  EXPECT_EQ(WhoHid(desktop, game), HiddenMark::None);
+  EXPECT_EQ(WhoHid(desktop, lobby), HiddenMark::ThisPanel);
   ShowTrackedWindows(desktop, lists);
-  EXPECT_EQ(desktop.ReadHiddenMark(lobby), HiddenMark::None);
+  EXPECT_EQ(WhoHid(desktop, lobby), HiddenMark::None);
 }
 
-TEST_F(WindowControlTest, WindowsOfAnEndedPanelComeBackOthersAreLeftAlone) {
-  const WindowHandle orphan = desktop.Add(u"斗地主", u"QufPanelWnd", 1024);
-  const WindowHandle other_panels = desktop.Add(u"QQ游戏", u"QufPanelWnd");
-  const WindowHandle unmarked = desktop.Add(u"象棋", u"QufPanelWnd", 640);
-  for (const WindowHandle handle : {orphan, other_panels, unmarked}) {
-    desktop.Window(handle).visible = false;
+// Hidden windows marked by: an ended panel; a process id now used by
+// another process started later; a process that may not even be queried;
+// a panel that still runs; nobody.
+class MarkedWindowsTest : public WindowControlTest {
+ protected:
+  void SetUp() override {
+    for (const WindowHandle handle :
+         {ended, reused, unqueryable, running, unmarked}) {
+      desktop.Window(handle).visible = false;
+    }
+    desktop.Window(ended).minimized = true;
+    desktop.Window(ended).hidden_by = {7, 70};
+    desktop.Window(reused).hidden_by = {8, 80};
+    desktop.processes[8] = 81;
+    desktop.Window(unqueryable).hidden_by = {9, 90};
+    desktop.Window(running).hidden_by = {10, 100};
+    desktop.processes[10] = 100;
   }
-  desktop.Window(orphan).minimized = true;
-  desktop.Window(orphan).hidden_by = 7;  // ended
-  desktop.Window(other_panels).hidden_by = 8;
-  desktop.running_panels = {8};
 
+  bool ShownAtOrigin(WindowHandle handle) {
+    const FakeWindow& window = desktop.Window(handle);
+    return window.visible && !window.minimized &&
+           AtOrigin800x600(window.rect) && window.hidden_by.id == 0;
+  }
+
+  const WindowHandle ended = desktop.Add(u"斗地主", u"QufPanelWnd", 1024);
+  const WindowHandle reused = desktop.Add(u"QQ游戏", u"QufPanelWnd");
+  const WindowHandle unqueryable = desktop.Add(u"五子棋", u"QufPanelWnd");
+  const WindowHandle running = desktop.Add(u"QQ游戏", u"QufPanelWnd");
+  const WindowHandle unmarked = desktop.Add(u"象棋", u"QufPanelWnd", 640);
+};
+
+TEST_F(MarkedWindowsTest, StartShowsWhatEndedPanelsLeftHiddenOnly) {
   RestoreWindowsOfEndedPanels(desktop);
-
-  const FakeWindow& restored = desktop.Window(orphan);
-  EXPECT_TRUE(restored.visible);
-  EXPECT_FALSE(restored.minimized);
-  EXPECT_TRUE(AtOrigin800x600(restored.rect));
-  EXPECT_EQ(restored.hidden_by, 0);
-  EXPECT_FALSE(desktop.Window(other_panels).visible);
-  EXPECT_EQ(desktop.Window(other_panels).hidden_by, 8);
+  for (const WindowHandle handle : {ended, reused, unqueryable}) {
+    EXPECT_TRUE(ShownAtOrigin(handle)) << handle;
+  }
+  EXPECT_FALSE(desktop.Window(running).visible);
+  EXPECT_EQ(WhoHid(desktop, running), HiddenMark::RunningPanel);
   EXPECT_FALSE(desktop.Window(unmarked).visible);
   // The lists are not touched.
   EXPECT_EQ(lobby_handles.ListCount(), 0);
 }
 
-TEST_F(WindowControlTest, CrashPathShowsWhatThisPanelHidWithoutItsLists) {
-  const WindowHandle lobby = Track(u"QQ游戏");
-  const WindowHandle hung = Track(u"斗地主");
-  HideTrackedWindows(desktop, lists);
-  desktop.Window(hung).hung = true;
-  lobby_handles.Clear();  // the panel's own state is no longer trusted
-  game_handles.Clear();
-  ShowWindowsHiddenByThisPanel(desktop);
-  EXPECT_TRUE(desktop.Window(lobby).visible);
+// The crash path and the guard: exactly the windows of one panel, named by
+// id and start, with queued calls only, so that a hung window holds
+// nothing up and still comes back once its thread runs again.
+TEST_F(MarkedWindowsTest, OnePanelsWindowsComeBackWithQueuedCallsOnly) {
+  desktop.Window(reused).hidden_by = {7, 71};  // the same id, another start
+  desktop.Window(ended).hung = true;
+  ShowWindowsMarkedBy(desktop, {7, 70});
   EXPECT_EQ(desktop.blocked_calls, 0);
-  desktop.Wake(hung);
-  EXPECT_TRUE(desktop.Window(hung).visible);
-  EXPECT_FALSE(desktop.Window(hung).minimized);
+  for (const std::string& call : desktop.calls) {
+    EXPECT_TRUE(call.rfind("EnumChildWindows", 0) == 0 ||
+                call.rfind("ShowWindowAsync", 0) == 0 ||
+                call.rfind("MoveWindowAsync", 0) == 0)
+        << call;
+  }
+  EXPECT_EQ(desktop.Window(ended).hidden_by.id, 0u);
+  EXPECT_FALSE(desktop.Window(ended).visible);
+  desktop.Wake(ended);
+  EXPECT_TRUE(ShownAtOrigin(ended));
+  for (const WindowHandle handle : {reused, unqueryable, running, unmarked}) {
+    EXPECT_FALSE(desktop.Window(handle).visible) << handle;
+  }
+  EXPECT_EQ(desktop.Window(reused).hidden_by.start, 71u);
 }
 
 }  // namespace

@@ -109,6 +109,65 @@ void Process::Kill() {
   id_ = 0;
 }
 
+std::vector<PROCESSENTRY32W> RunningProcesses() {
+  std::vector<PROCESSENTRY32W> found;
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return found;
+  PROCESSENTRY32W process = {};
+  process.dwSize = sizeof process;
+  for (BOOL more = Process32FirstW(snapshot, &process); more;
+       more = Process32NextW(snapshot, &process)) {
+    found.push_back(process);
+  }
+  CloseHandle(snapshot);
+  return found;
+}
+
+std::vector<PROCESSENTRY32W> ProcessesOfImage(const std::wstring& path) {
+  std::vector<PROCESSENTRY32W> found;
+  for (const PROCESSENTRY32W& entry : RunningProcesses()) {
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE,
+                                 entry.th32ProcessID);
+    if (process == nullptr) continue;
+    wchar_t image[MAX_PATH * 2];
+    DWORD length = MAX_PATH * 2;
+    DWORD exit_code = 0;
+    if (QueryFullProcessImageNameW(process, 0, image, &length) &&
+        GetExitCodeProcess(process, &exit_code) && exit_code == STILL_ACTIVE &&
+        _wcsicmp(image, path.c_str()) == 0) {
+      found.push_back(entry);
+    }
+    CloseHandle(process);
+  }
+  return found;
+}
+
+bool AllOfImageEnd(const std::wstring& path, DWORD timeout_ms) {
+  if (WaitUntil([&] { return ProcessesOfImage(path).empty(); }, timeout_ms)) {
+    return true;
+  }
+  for (const PROCESSENTRY32W& entry : ProcessesOfImage(path)) {
+    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE,
+                                 entry.th32ProcessID);
+    if (process == nullptr) continue;
+    TerminateProcess(process, 1);
+    WaitForSingleObject(process, 5000);
+    CloseHandle(process);
+  }
+  return false;
+}
+
+DWORD StartTimeOf(DWORD process_id) {
+  HANDLE process =
+      OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process_id);
+  if (process == nullptr) return 0;
+  FILETIME created = {}, exited = {}, kernel = {}, user = {};
+  const BOOL read =
+      GetProcessTimes(process, &created, &exited, &kernel, &user);
+  CloseHandle(process);
+  return read ? created.dwLowDateTime | 1u : 0;
+}
+
 std::wstring ProgramDirectory() {
   wchar_t path[MAX_PATH];
   DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);

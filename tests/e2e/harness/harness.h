@@ -5,6 +5,8 @@
 #pragma once
 
 #include <windows.h>
+// After windows.h, whose types it uses.
+#include <tlhelp32.h>
 
 #include <functional>
 #include <string>
@@ -38,6 +40,17 @@ class Process {
   HANDLE process_ = nullptr;
   DWORD id_ = 0;
 };
+
+// Every process running now.
+std::vector<PROCESSENTRY32W> RunningProcesses();
+// The running processes whose image is the file at path.
+std::vector<PROCESSENTRY32W> ProcessesOfImage(const std::wstring& path);
+// Waits up to timeout_ms for every process of the image to end, then ends
+// those left; true if none was left.
+bool AllOfImageEnd(const std::wstring& path, DWORD timeout_ms);
+// The low 32 bits of a process's start time, made odd, as Corvantis names
+// a process; 0 if it cannot be read.
+DWORD StartTimeOf(DWORD process_id);
 
 // The directory of the running test program, with a trailing backslash.
 std::wstring ProgramDirectory();

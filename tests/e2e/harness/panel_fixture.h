@@ -40,7 +40,44 @@ class PanelFixture : public testing::Test {
     if (form_ != nullptr) PostMessageW(form_, WM_CLOSE, 0, 0);
     panel_.WaitForExit(kWaitMs);
     panel_.Kill();
+    // The panel's guard ends with it; its exe is in the folder.
+    AllOfImageEnd(Image(), kWaitMs);
     RemoveScratchDirectory(folder_);
+  }
+
+  std::wstring Image() const { return folder_ + L"Corvantis.exe"; }
+
+  // The guards of the panels started from the folder: processes of its
+  // Corvantis.exe whose parent is neither this program, which starts the
+  // panels, nor a running Corvantis.exe, as the guards' starters are once
+  // they have ended.
+  std::vector<DWORD> Guards() const {
+    const std::vector<PROCESSENTRY32W> corvantis = ProcessesOfImage(Image());
+    std::vector<DWORD> guards;
+    for (const PROCESSENTRY32W& process : corvantis) {
+      const DWORD parent = process.th32ParentProcessID;
+      if (parent != GetCurrentProcessId() &&
+          std::none_of(corvantis.begin(), corvantis.end(),
+                       [&](const PROCESSENTRY32W& other) {
+                         return other.th32ProcessID == parent;
+                       })) {
+        guards.push_back(process.th32ProcessID);
+      }
+    }
+    return guards;
+  }
+
+  // Once the panel has its one guard, ends it: what the panel does on its
+  // own shows then.
+  void EndGuard() {
+    ASSERT_TRUE(WaitUntil([&] { return Guards().size() == 1; }, kWaitMs));
+    for (const DWORD guard : Guards()) {
+      HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, guard);
+      ASSERT_NE(process, nullptr);
+      TerminateProcess(process, 1);
+      WaitForSingleObject(process, kWaitMs);
+      CloseHandle(process);
+    }
   }
 
   HWND Control(int id) const { return GetDlgItem(form_, id); }

@@ -1,0 +1,134 @@
+#include "app/guard_win32.h"
+
+#include <windows.h>
+
+#include <cwchar>
+#include <string>
+
+#include "control/window_control.h"
+#include "platform/win32_process.h"
+#include "platform/win32_window_system.h"
+
+namespace corvantis {
+namespace {
+
+// "/guard ID START" makes the guard of the panel process ID started at
+// START; "/start-guard ID START" starts that guard and ends at once.
+constexpr wchar_t kGuardSwitch[] = L"/guard";
+constexpr wchar_t kStarterSwitch[] = L"/start-guard";
+
+// Long enough for any folder the client is installed in.
+constexpr DWORD kPathChars = 1024;
+
+// True when arguments begin with the switch name as a word of its own.
+bool HasSwitch(const wchar_t* arguments, const wchar_t* name) {
+  const std::size_t length = std::wcslen(name);
+  return std::wcsncmp(arguments, name, length) == 0 &&
+         (arguments[length] == L' ' || arguments[length] == L'\0');
+}
+
+// Reads "ID START", two decimal numbers, neither 0, after the switch.
+bool ReadPanel(const wchar_t* values, PanelProcess& panel) {
+  wchar_t* end = nullptr;
+  const unsigned long id = std::wcstoul(values, &end, 10);
+  if (end == values || *end != L' ') return false;
+  const wchar_t* const start_text = end;
+  const unsigned long start = std::wcstoul(start_text, &end, 10);
+  if (end == start_text || *end != L'\0' || id == 0 || start == 0) {
+    return false;
+  }
+  panel = {static_cast<std::uint32_t>(id), static_cast<std::uint32_t>(start)};
+  return true;
+}
+
+// Starts this exe again with a switch naming panel.
+void StartThisProgram(const wchar_t* name, PanelProcess panel) {
+  wchar_t exe[kPathChars];
+  const DWORD length = GetModuleFileNameW(nullptr, exe, kPathChars);
+  if (length == 0 || length >= kPathChars) return;
+  std::wstring command_line = L"\"" + std::wstring(exe, length) + L"\" " +
+                              name + L" " + std::to_wstring(panel.id) + L" " +
+                              std::to_wstring(panel.start);
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  // A process that never reads input would keep the busy cursor up for
+  // seconds.
+  startup.dwFlags = STARTF_FORCEOFFFEEDBACK;
+  PROCESS_INFORMATION process = {};
+  if (CreateProcessW(exe, command_line.data(), nullptr, nullptr, FALSE, 0,
+                     nullptr, nullptr, &startup, &process)) {
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+  }
+}
+
+// The full path of a process's image; empty if it cannot be read.
+std::wstring ImagePath(HANDLE process) {
+  wchar_t path[kPathChars];
+  DWORD length = kPathChars;
+  if (!QueryFullProcessImageNameW(process, 0, path, &length)) return {};
+  return std::wstring(path, length);
+}
+
+// Only a panel of this very program, the one started at that time, is
+// guarded: a switch naming any other process makes the guard leave.
+bool IsThisProgramsPanel(HANDLE process, PanelProcess panel) {
+  const std::wstring image = ImagePath(process);
+  return !image.empty() && StartTimeOf(process) == panel.start &&
+         CompareStringOrdinal(image.c_str(), -1,
+                              ImagePath(GetCurrentProcess()).c_str(), -1,
+                              TRUE) == CSTR_EQUAL;
+}
+
+int Guard(PanelProcess panel) {
+  const HANDLE process = OpenProcess(
+      SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, panel.id);
+  if (process == nullptr) return 1;
+  if (!IsThisProgramsPanel(process, panel)) {
+    CloseHandle(process);
+    return 1;
+  }
+  // One guard per panel, whoever starts more.
+  const std::wstring name = L"Local\\Corvantis.Guard." +
+                            std::to_wstring(panel.id) + L"." +
+                            std::to_wstring(panel.start);
+  const HANDLE only = CreateMutexW(nullptr, FALSE, name.c_str());
+  if (only == nullptr || GetLastError() == ERROR_ALREADY_EXISTS) {
+    CloseHandle(process);
+    return 1;
+  }
+  // The first window call of a process sets up its side of the window
+  // system (under Wine it loads the display driver, a few hundred ms):
+  // made now, it is not paid for between the panel's end and the restore.
+  EnumWindows([](HWND, LPARAM) -> BOOL { return FALSE; }, 0);
+  WaitForSingleObject(process, INFINITE);
+  // After a normal end the panel has shown everything and this finds
+  // nothing.
+  Win32WindowSystem windows;
+  ShowWindowsMarkedBy(windows, panel);
+  return 0;
+}
+
+}  // namespace
+
+void StartGuard(PanelProcess panel) {
+  // Through a starter that ends at once, so that the guard is no
+  // descendant of the panel: "End process tree" on the panel, the common
+  // way to end one that stopped answering, must not end the guard too.
+  StartThisProgram(kStarterSwitch, panel);
+}
+
+std::optional<int> RunGuardCommand(const wchar_t* arguments) {
+  const bool guard = HasSwitch(arguments, kGuardSwitch);
+  const bool starter = HasSwitch(arguments, kStarterSwitch);
+  if (!guard && !starter) return std::nullopt;
+  const wchar_t* const values =
+      arguments + std::wcslen(guard ? kGuardSwitch : kStarterSwitch);
+  PanelProcess panel;
+  if (!ReadPanel(values, panel)) return 1;
+  if (guard) return Guard(panel);
+  StartThisProgram(kGuardSwitch, panel);
+  return 0;
+}
+
+}  // namespace corvantis
