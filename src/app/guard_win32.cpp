@@ -88,7 +88,12 @@ int Guard(PanelProcess panel) {
     CloseHandle(process);
     return 1;
   }
-  // One guard per panel, whoever starts more.
+  // The first window call of a process sets up its side of the window
+  // system (under Wine it loads the display driver, a few hundred ms):
+  // made now, it is not paid for between the panel's end and the restore.
+  EnumWindows([](HWND, LPARAM) -> BOOL { return FALSE; }, 0);
+  // One guard per panel, whoever starts more. The name also tells that the
+  // guard is ready.
   const std::wstring name = L"Local\\Corvantis.Guard." +
                             std::to_wstring(panel.id) + L"." +
                             std::to_wstring(panel.start);
@@ -97,10 +102,6 @@ int Guard(PanelProcess panel) {
     CloseHandle(process);
     return 1;
   }
-  // The first window call of a process sets up its side of the window
-  // system (under Wine it loads the display driver, a few hundred ms):
-  // made now, it is not paid for between the panel's end and the restore.
-  EnumWindows([](HWND, LPARAM) -> BOOL { return FALSE; }, 0);
   WaitForSingleObject(process, INFINITE);
   // After a normal end the panel has shown everything and this finds
   // nothing.

@@ -67,10 +67,24 @@ class PanelFixture : public testing::Test {
     return guards;
   }
 
+  // True once a guard of the panel process is set up and waits: it has
+  // made the object whose name keeps a second guard away.
+  static bool GuardWaits(DWORD panel_id) {
+    const std::wstring name = L"Local\\Corvantis.Guard." +
+                              std::to_wstring(panel_id) + L"." +
+                              std::to_wstring(StartTimeOf(panel_id));
+    HANDLE only = OpenMutexW(SYNCHRONIZE, FALSE, name.c_str());
+    if (only == nullptr) return false;
+    CloseHandle(only);
+    return true;
+  }
+
   // Once the panel has its one guard, ends it: what the panel does on its
   // own shows then.
   void EndGuard() {
-    ASSERT_TRUE(WaitUntil([&] { return Guards().size() == 1; }, kWaitMs));
+    ASSERT_TRUE(WaitUntil(
+        [&] { return GuardWaits(panel_.id()) && Guards().size() == 1; },
+        kWaitMs));
     for (const DWORD guard : Guards()) {
       HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, guard);
       ASSERT_NE(process, nullptr);
