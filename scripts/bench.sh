@@ -102,6 +102,8 @@ read -r _ walk_ms walk_windows < <(grep '^walk' "$main")
 read -r _ start_ms floor_start_ms one_start_ms start_floor start_one \
   < <(grep '^start' "$main")
 read -r _ mem_start mem_refreshed mem_floor mem_one < <(grep '^memory' "$main")
+read -r _ guard_bytes guard_cpu_ms guard_walk_ms guard_restore_ms \
+  < <(grep '^guard' "$main")
 panel_n=${panel_desktop%,*} panel_m=${panel_desktop#*,}
 
 {
@@ -203,6 +205,11 @@ panel_n=${panel_desktop%,*} panel_m=${panel_desktop#*,}
   echo
   echo "Of Corvantis's start: the walk for windows that an ended panel left"
   echo "hidden, over $walk_windows top-level windows: $(printf '%.1f' "$walk_ms") ms."
+  echo "Its guard (the second Corvantis.exe): private memory" \
+    "$(awk -v b="$guard_bytes" 'BEGIN { printf "%.2f MiB", b / 1048576 }')," \
+    "CPU over 2 s of waiting $guard_cpu_ms ms; the panel ended from outside, the"
+  echo "guard had queued the restore of all $panel_n windows after $guard_walk_ms ms,"
+  echo "and the client's one thread had shown them all after $guard_restore_ms ms."
   echo "Corvantis.exe: i686 $(kib "$(size build/bench-i686/src/app/Corvantis.exe)")," \
     "x86_64 $(kib "$(size "$x64/src/app/Corvantis.exe")")"
   echo

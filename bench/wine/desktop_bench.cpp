@@ -10,6 +10,7 @@
 //   walk MS WINDOWS     (the start-up walk for windows ended panels hid)
 //   start PANEL FLOOR ONE_WINDOW RATIO_FLOOR RATIO_ONE_WINDOW  (warm starts)
 //   memory PANEL PANEL_REFRESHED FLOOR ONE_WINDOW    (private bytes, medians)
+//   guard PRIVATE_BYTES CPU_MS_WHILE_WAITING UNMARKED_MS SHOWN_MS
 //
 //   desktop_bench.exe PANEL_DIR [--runs R] [--close-runs C]
 //       [--tracked N,...] [--others M,...] [--spread K,...]
@@ -782,19 +783,25 @@ std::string ReadAll(const std::wstring& path) {
   return bytes;
 }
 
+// The guard's command line switch: the panel and its guard run the same exe.
+constexpr char kGuardSwitch[] = "/guard";
+
 // Wine leaves PrivateUsage of another process at 0. There the process is a
 // Linux process whose command line holds these words (a path unique to this
-// run, as Linux lists every user's processes): its private memory is
-// the private pages that Linux counts for it (Z: is the Linux root).
-SIZE_T LinuxPrivateBytes(const std::string& words) {
+// run, as Linux lists every user's processes) and, for the guard only, its
+// switch: its private memory is the private pages that Linux counts for it
+// (Z: is the Linux root).
+SIZE_T LinuxPrivateBytes(const std::string& words, bool guard) {
   WIN32_FIND_DATAW found;
   const HANDLE search = FindFirstFileW(L"Z:\\proc\\*", &found);
   if (search == INVALID_HANDLE_VALUE) return 0;
   SIZE_T bytes = 0;
   do {
     const std::wstring process = L"Z:\\proc\\" + std::wstring(found.cFileName);
+    const std::string command_line = ReadAll(process + L"\\cmdline");
     if (!iswdigit(found.cFileName[0]) ||
-        ReadAll(process + L"\\cmdline").find(words) == std::string::npos) {
+        command_line.find(words) == std::string::npos ||
+        (command_line.find(kGuardSwitch) != std::string::npos) != guard) {
       continue;
     }
     const std::string rollup = ReadAll(process + L"\\smaps_rollup");
@@ -812,7 +819,8 @@ SIZE_T LinuxPrivateBytes(const std::string& words) {
   return bytes;
 }
 
-SIZE_T PrivateBytes(DWORD process_id, const std::string& command_words) {
+SIZE_T PrivateBytes(DWORD process_id, const std::string& command_words,
+                    bool guard = false) {
   const HANDLE process = OpenProcess(
       PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, process_id);
   if (process == nullptr) return 0;
@@ -823,7 +831,82 @@ SIZE_T PrivateBytes(DWORD process_id, const std::string& command_words) {
       sizeof counters);
   CloseHandle(process);
   return read && counters.PrivateUsage != 0 ? counters.PrivateUsage
-                                            : LinuxPrivateBytes(command_words);
+                                            : LinuxPrivateBytes(command_words,
+                                                                guard);
+}
+
+double CpuMs(HANDLE process) {
+  FILETIME created, exited, kernel, user;
+  if (!GetProcessTimes(process, &created, &exited, &kernel, &user)) return -1;
+  const auto ticks = [](FILETIME time) {
+    return static_cast<double>(
+        (static_cast<ULONGLONG>(time.dwHighDateTime) << 32) |
+        time.dwLowDateTime);
+  };
+  return (ticks(kernel) + ticks(user)) / 10000.0;
+}
+
+// The panel's guard: its private memory and the CPU it takes while it
+// waits, then, once the panel is ended from outside, the time until no
+// window the panel hid carries its mark (the guard has queued their
+// restore) and until all are visible (their thread has caught up).
+bool MeasureGuard(Process& panel, const std::wstring& image,
+                  Process& clients) {
+  using corvantis::e2e::GuardProcesses;
+  if (!corvantis::e2e::WaitUntil(
+          [&] {
+            return corvantis::e2e::GuardWaits(panel.id()) &&
+                   GuardProcesses(image).size() == 1;
+          },
+          20000)) {
+    Fail("the panel's guard did not come up");
+    return false;
+  }
+  const DWORD guard_id = GuardProcesses(image)[0];
+  const HANDLE guard =
+      OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, guard_id);
+  const double cpu_before = CpuMs(guard);
+  Sleep(2000);
+  const double cpu_waiting = CpuMs(guard) - cpu_before;
+  CloseHandle(guard);
+  const SIZE_T guard_bytes = PrivateBytes(guard_id, Ansi(image.c_str()), true);
+  // The client windows, once the panel has hidden them all.
+  std::vector<HWND> windows;
+  for (HWND window : corvantis::e2e::TopLevelWindows(clients.id())) {
+    if (corvantis::e2e::ClassName(window) == L"QufPanelWnd") {
+      windows.push_back(window);
+    }
+  }
+  const auto all_visible = [&] {
+    return std::all_of(windows.begin(), windows.end(),
+                       [](HWND window) { return IsWindowVisible(window); });
+  };
+  const auto none_visible = [&] {
+    return std::none_of(windows.begin(), windows.end(),
+                        [](HWND window) { return IsWindowVisible(window); });
+  };
+  if (!corvantis::e2e::WaitUntil(none_visible, 60000)) {
+    Fail("the panel did not hide the windows");
+    return false;
+  }
+  const auto none_marked = [&] {
+    return std::none_of(windows.begin(), windows.end(), [](HWND window) {
+      return GetPropW(window, L"Corvantis.HiddenBy") != nullptr;
+    });
+  };
+  panel.Kill();
+  const double start = NowMs();
+  const bool unmarked = corvantis::e2e::WaitUntil(none_marked, 20000);
+  const double walked = NowMs() - start;
+  const bool back = unmarked && corvantis::e2e::WaitUntil(all_visible, 60000);
+  const double restore = NowMs() - start;
+  if (!back) {
+    Fail("the guard did not show the windows again");
+    return false;
+  }
+  Print("guard\t" + std::to_string(guard_bytes) + "\t" + Number(cpu_waiting) +
+        "\t" + Number(walked) + "\t" + Number(restore));
+  return guard_bytes != 0;
 }
 
 std::vector<int> Counts(const wchar_t* list) {
@@ -1012,9 +1095,10 @@ bool MeasurePanel(const Options& options, const std::wstring& directory) {
     Fail("the panel did not refresh");
     return false;
   }
-  const SIZE_T refreshed_bytes = settled_bytes(
-      panel, Ansi((panel_directory + kCorvantis.file).c_str()), process.id());
-  ClosePanel(process, panel);
+  const std::wstring image = panel_directory + kCorvantis.file;
+  const SIZE_T refreshed_bytes =
+      settled_bytes(panel, Ansi(image.c_str()), process.id());
+  if (!MeasureGuard(process, image, clients)) return false;
   Print("memory\t" + Number(Median(bytes[0])) + "\t" +
         std::to_string(refreshed_bytes) + "\t" + Number(Median(bytes[1])) +
         "\t" + Number(Median(bytes[2])));

@@ -91,7 +91,9 @@ int Guard(PanelProcess panel) {
   // The first window call of a process sets up its side of the window
   // system (under Wine it loads the display driver, a few hundred ms):
   // made now, it is not paid for between the panel's end and the restore.
-  EnumWindows([](HWND, LPARAM) -> BOOL { return FALSE; }, 0);
+  Win32WindowSystem windows;
+  windows.EnumChildWindows(
+      0, [](WindowHandle, std::int32_t) -> std::int32_t { return 0; }, 0);
   // One guard per panel, whoever starts more. The name also tells that the
   // guard is ready.
   const std::wstring name = L"Local\\Corvantis.Guard." +
@@ -105,7 +107,6 @@ int Guard(PanelProcess panel) {
   WaitForSingleObject(process, INFINITE);
   // After a normal end the panel has shown everything and this finds
   // nothing.
-  Win32WindowSystem windows;
   ShowWindowsMarkedBy(windows, panel);
   return 0;
 }

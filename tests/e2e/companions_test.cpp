@@ -202,6 +202,8 @@ class CompanionsTest : public testing::Test {
     if (form != nullptr) PostMessageW(form, WM_CLOSE, 0, 0);
     panel_.WaitForExit(kWaitMs);
     panel_.Kill();
+    // The panel's guard ends with it; its exe is in the folder.
+    if (!image_.empty()) AllOfImageEnd(image_, kWaitMs);
     // The program folder first: it may lie inside the scratch folder.
     for (const std::wstring& folder : {folder_, scratch_}) {
       RemoveDirectoryW((folder + kClient).c_str());
@@ -239,8 +241,8 @@ class CompanionsTest : public testing::Test {
                   std::wstring working_folder = std::wstring()) {
     if (program_folder.empty()) program_folder = folder_;
     if (working_folder.empty()) working_folder = program_folder;
-    ASSERT_TRUE(
-        panel_.Start(program_folder + L"Corvantis.exe", {}, working_folder));
+    image_ = program_folder + L"Corvantis.exe";
+    ASSERT_TRUE(panel_.Start(image_, {}, working_folder));
   }
 
   // Starts the panel with its updater beside it and waits until it shows
@@ -309,6 +311,7 @@ class CompanionsTest : public testing::Test {
 
   std::wstring scratch_ = MakeScratchDirectory();
   std::wstring folder_ = scratch_;
+  std::wstring image_;  // the Corvantis.exe started
   Process panel_;
 };
 

@@ -142,19 +142,49 @@ std::vector<PROCESSENTRY32W> ProcessesOfImage(const std::wstring& path) {
   return found;
 }
 
+std::vector<DWORD> GuardProcesses(const std::wstring& image) {
+  const std::vector<PROCESSENTRY32W> corvantis = ProcessesOfImage(image);
+  std::vector<DWORD> guards;
+  for (const PROCESSENTRY32W& process : corvantis) {
+    const DWORD parent = process.th32ParentProcessID;
+    if (parent != GetCurrentProcessId() &&
+        std::none_of(corvantis.begin(), corvantis.end(),
+                     [&](const PROCESSENTRY32W& other) {
+                       return other.th32ProcessID == parent;
+                     })) {
+      guards.push_back(process.th32ProcessID);
+    }
+  }
+  return guards;
+}
+
 bool AllOfImageEnd(const std::wstring& path, DWORD timeout_ms) {
   if (WaitUntil([&] { return ProcessesOfImage(path).empty(); }, timeout_ms)) {
     return true;
   }
   for (const PROCESSENTRY32W& entry : ProcessesOfImage(path)) {
-    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE,
-                                 entry.th32ProcessID);
-    if (process == nullptr) continue;
-    TerminateProcess(process, 1);
-    WaitForSingleObject(process, 5000);
-    CloseHandle(process);
+    EndProcess(entry.th32ProcessID);
   }
   return false;
+}
+
+bool GuardWaits(DWORD panel_id) {
+  const std::wstring name = L"Local\\Corvantis.Guard." +
+                            std::to_wstring(panel_id) + L"." +
+                            std::to_wstring(StartTimeOf(panel_id));
+  HANDLE only = OpenMutexW(SYNCHRONIZE, FALSE, name.c_str());
+  if (only == nullptr) return false;
+  CloseHandle(only);
+  return true;
+}
+
+void EndProcess(DWORD process_id) {
+  HANDLE process =
+      OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, process_id);
+  if (process == nullptr) return;
+  TerminateProcess(process, 1);
+  WaitForSingleObject(process, 5000);
+  CloseHandle(process);
 }
 
 DWORD StartTimeOf(DWORD process_id) {

@@ -45,6 +45,16 @@ class Process {
 std::vector<PROCESSENTRY32W> RunningProcesses();
 // The running processes whose image is the file at path.
 std::vector<PROCESSENTRY32W> ProcessesOfImage(const std::wstring& path);
+// The guards of the panels started from the Corvantis.exe at image:
+// processes of that image whose parent is neither this program, which
+// starts the panels, nor a running process of the image, as the guards'
+// starters are once they have ended.
+std::vector<DWORD> GuardProcesses(const std::wstring& image);
+// True once a guard of the panel process is set up and waits: it has made
+// the object whose name keeps a second guard away.
+bool GuardWaits(DWORD panel_id);
+// Ends the process with this id and waits until it has ended.
+void EndProcess(DWORD process_id);
 // Waits up to timeout_ms for every process of the image to end, then ends
 // those left; true if none was left.
 bool AllOfImageEnd(const std::wstring& path, DWORD timeout_ms);

@@ -47,37 +47,7 @@ class PanelFixture : public testing::Test {
 
   std::wstring Image() const { return folder_ + L"Corvantis.exe"; }
 
-  // The guards of the panels started from the folder: processes of its
-  // Corvantis.exe whose parent is neither this program, which starts the
-  // panels, nor a running Corvantis.exe, as the guards' starters are once
-  // they have ended.
-  std::vector<DWORD> Guards() const {
-    const std::vector<PROCESSENTRY32W> corvantis = ProcessesOfImage(Image());
-    std::vector<DWORD> guards;
-    for (const PROCESSENTRY32W& process : corvantis) {
-      const DWORD parent = process.th32ParentProcessID;
-      if (parent != GetCurrentProcessId() &&
-          std::none_of(corvantis.begin(), corvantis.end(),
-                       [&](const PROCESSENTRY32W& other) {
-                         return other.th32ProcessID == parent;
-                       })) {
-        guards.push_back(process.th32ProcessID);
-      }
-    }
-    return guards;
-  }
-
-  // True once a guard of the panel process is set up and waits: it has
-  // made the object whose name keeps a second guard away.
-  static bool GuardWaits(DWORD panel_id) {
-    const std::wstring name = L"Local\\Corvantis.Guard." +
-                              std::to_wstring(panel_id) + L"." +
-                              std::to_wstring(StartTimeOf(panel_id));
-    HANDLE only = OpenMutexW(SYNCHRONIZE, FALSE, name.c_str());
-    if (only == nullptr) return false;
-    CloseHandle(only);
-    return true;
-  }
+  std::vector<DWORD> Guards() const { return GuardProcesses(Image()); }
 
   // Once the panel has its one guard, ends it: what the panel does on its
   // own shows then.
@@ -85,13 +55,7 @@ class PanelFixture : public testing::Test {
     ASSERT_TRUE(WaitUntil(
         [&] { return GuardWaits(panel_.id()) && Guards().size() == 1; },
         kWaitMs));
-    for (const DWORD guard : Guards()) {
-      HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, guard);
-      ASSERT_NE(process, nullptr);
-      TerminateProcess(process, 1);
-      WaitForSingleObject(process, kWaitMs);
-      CloseHandle(process);
-    }
+    EndProcess(Guards()[0]);
   }
 
   HWND Control(int id) const { return GetDlgItem(form_, id); }
