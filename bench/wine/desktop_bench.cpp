@@ -830,9 +830,9 @@ SIZE_T PrivateBytes(DWORD process_id, const std::string& command_words,
       process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
       sizeof counters);
   CloseHandle(process);
-  return read && counters.PrivateUsage != 0 ? counters.PrivateUsage
-                                            : LinuxPrivateBytes(command_words,
-                                                                guard);
+  return read && counters.PrivateUsage != 0
+             ? counters.PrivateUsage
+             : LinuxPrivateBytes(command_words, guard);
 }
 
 double CpuMs(HANDLE process) {
@@ -850,8 +850,7 @@ double CpuMs(HANDLE process) {
 // waits, then, once the panel is ended from outside, the time until no
 // window the panel hid carries its mark (the guard has queued their
 // restore) and until all are visible (their thread has caught up).
-bool MeasureGuard(Process& panel, const std::wstring& image,
-                  Process& clients) {
+bool MeasureGuard(Process& panel, const std::wstring& image, Process& clients) {
   using corvantis::e2e::GuardProcesses;
   if (!corvantis::e2e::WaitUntil(
           [&] {

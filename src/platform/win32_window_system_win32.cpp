@@ -230,8 +230,8 @@ std::uint32_t Win32WindowSystem::ProcessStartTime(std::uint32_t process_id) {
       ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process_id);
   if (process == nullptr) return 0;
   DWORD exit_code = 0;
-  const bool running = ::GetExitCodeProcess(process, &exit_code) &&
-                       exit_code == STILL_ACTIVE;
+  const bool running =
+      ::GetExitCodeProcess(process, &exit_code) && exit_code == STILL_ACTIVE;
   const std::uint32_t start = running ? StartTimeOf(process) : 0;
   ::CloseHandle(process);
   return start;

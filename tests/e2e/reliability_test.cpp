@@ -281,7 +281,8 @@ TEST_F(GuardTest, AGuardForAnythingButItsPanelLeaves) {
   const DWORD start = StartTimeOf(panel_.id());
   const DWORD client = client_.process().id();
   const std::vector<std::vector<std::wstring>> switches = {
-      {L"/guard", std::to_wstring(client), std::to_wstring(StartTimeOf(client))},
+      {L"/guard", std::to_wstring(client),
+       std::to_wstring(StartTimeOf(client))},
       {L"/guard", std::to_wstring(panel_.id()), std::to_wstring(start ^ 2)},
       {L"/guard", std::to_wstring(panel_.id()), std::to_wstring(start)},
       {L"/guard", L"x", L"1"},

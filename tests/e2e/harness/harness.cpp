@@ -192,8 +192,7 @@ DWORD StartTimeOf(DWORD process_id) {
       OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process_id);
   if (process == nullptr) return 0;
   FILETIME created = {}, exited = {}, kernel = {}, user = {};
-  const BOOL read =
-      GetProcessTimes(process, &created, &exited, &kernel, &user);
+  const BOOL read = GetProcessTimes(process, &created, &exited, &kernel, &user);
   CloseHandle(process);
   return read ? created.dwLowDateTime | 1u : 0;
 }
