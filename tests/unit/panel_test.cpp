@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "app/period.h"
+#include "control/window_control.h"
 #include "fake_controls.h"
 #include "fake_desktop.h"
 
@@ -39,7 +40,7 @@ class PanelTest : public ::testing::Test {
   bool NoneHiddenUnmarked(std::initializer_list<WindowHandle> handles) {
     for (const WindowHandle handle : handles) {
       if (!desktop.IsWindowVisible(handle) &&
-          desktop.ReadHiddenMark(handle) != HiddenMark::ThisPanel) {
+          WhoHid(desktop, handle) != HiddenMark::ThisPanel) {
         return false;
       }
     }
@@ -177,7 +178,7 @@ TEST_F(PanelTest, ClientWithHigherRightsIsNeverHiddenUnmarkedAndToldOnce) {
   panel.Form_Unload();
   for (const WindowHandle handle : {lobby, game}) {
     EXPECT_TRUE(desktop.IsWindowVisible(handle));
-    EXPECT_EQ(desktop.ReadHiddenMark(handle), HiddenMark::None);
+    EXPECT_EQ(WhoHid(desktop, handle), HiddenMark::None);
   }
   EXPECT_EQ(boxes.shown.size(), 1u);
 }
@@ -205,7 +206,7 @@ TEST_F(PanelTest, UnloadInsideAWalkWinsWhereverItComes) {
       EXPECT_TRUE(desktop.IsWindowVisible(handle)) << at;
       EXPECT_FALSE(desktop.Window(handle).minimized) << at;
       EXPECT_TRUE(AtOrigin800x600(desktop.GetWindowRect(handle))) << at;
-      EXPECT_EQ(desktop.ReadHiddenMark(handle), HiddenMark::None) << at;
+      EXPECT_EQ(WhoHid(desktop, handle), HiddenMark::None) << at;
     }
     panel.ResumeAfterCancelledEnd();
   }
