@@ -382,9 +382,16 @@ class TimedWindowSystem final : public corvantis::WindowSystem {
   void RemoveHiddenMark(WindowHandle window) override {
     times_.Time(Call::kMark, [&] { inner_.RemoveHiddenMark(window); });
   }
-  corvantis::HiddenMark ReadHiddenMark(WindowHandle window) override {
+  corvantis::PanelProcess ReadHiddenMark(WindowHandle window) override {
     return times_.Time(Call::kMark,
                        [&] { return inner_.ReadHiddenMark(window); });
+  }
+  corvantis::PanelProcess CurrentProcess() override {
+    return times_.Time(Call::kMark, [&] { return inner_.CurrentProcess(); });
+  }
+  std::uint32_t ProcessStartTime(std::uint32_t process_id) override {
+    return times_.Time(Call::kMark,
+                       [&] { return inner_.ProcessStartTime(process_id); });
   }
 
  private:
