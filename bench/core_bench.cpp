@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "control/window_control.h"
 #include "fake_controls.h"
 #include "fake_desktop.h"
 #include "tracking/scan.h"
@@ -67,9 +68,10 @@ void BM_Refresh(benchmark::State& state) {
   Lists lists;
   FakeCaption label1, label2;
   // The first refresh hides the windows the later ones show again.
-  RefreshWindowLists(desktop, lists.tracked, label1, label2);
+  TrackedWindowWalks walks(desktop);
+  RefreshWindowLists(desktop, lists.tracked, label1, label2, walks);
   for (auto _ : state) {
-    RefreshWindowLists(desktop, lists.tracked, label1, label2);
+    RefreshWindowLists(desktop, lists.tracked, label1, label2, walks);
     // The fake desktop's record of calls is not the core's cost.
     state.PauseTiming();
     desktop.calls.clear();

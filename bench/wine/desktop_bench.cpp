@@ -416,7 +416,8 @@ class BenchPanel {
 
   // What a click on 手动刷新 costs, up to the repainted panel.
   void Refresh() {
-    corvantis::RefreshWindowLists(windows_, lists_, label1_, label2_);
+    corvantis::TrackedWindowWalks walks(windows_);
+    corvantis::RefreshWindowLists(windows_, lists_, label1_, label2_, walks);
     Repaint();
   }
 

@@ -109,8 +109,9 @@ void Panel::Timer2_Timer() {
 
 void Panel::Refresh() {
   RunWalk([&] {
+    TrackedWindowWalks walks(services_.windows, unloaded_);
     return RefreshWindowLists(services_.windows, lists_, controls_.Label1,
-                              controls_.Label2, unloaded_);
+                              controls_.Label2, walks);
   });
 }
 

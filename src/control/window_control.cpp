@@ -228,4 +228,13 @@ void CloseAllTrackedWindows(WindowSystem& windows,
   ForEachHandle(lists.大厅句柄, close);
 }
 
+bool TrackedWindowWalks::ShowAll(const TrackedWindows& lists) {
+  const bool complete = ShowTrackedWindows(windows_, lists);
+  return ShowWindowsHiddenByThisPanel(windows_) && complete;
+}
+
+bool TrackedWindowWalks::HideAll(const TrackedWindows& lists) {
+  return HideTrackedWindows(windows_, lists, unloading_);
+}
+
 }  // namespace corvantis

@@ -4,6 +4,7 @@
 
 #include "platform/window_system.h"
 #include "tracking/controls.h"
+#include "tracking/scan.h"
 #include "tracking/tracked_windows.h"
 
 namespace corvantis {
@@ -56,6 +57,23 @@ bool ShowWindowsHiddenByThisPanel(WindowSystem& windows);
 // in bounded time whatever the windows' threads do; it allocates nothing,
 // as the heap may be what failed.
 void ShowWindowsMarkedBy(WindowSystem& windows, PanelProcess panel);
+
+// The refresh's walks done as above: before the scan every tracked window
+// is shown, and so is every window this panel still keeps hidden (one that
+// refused to be shown fell out of the lists); after it, every tracked
+// window is hidden.
+class TrackedWindowWalks final : public RefreshWalks {
+ public:
+  explicit TrackedWindowWalks(WindowSystem& windows,
+                              const bool& unloading = kStaysLoaded)
+      : windows_(windows), unloading_(unloading) {}
+  bool ShowAll(const TrackedWindows& lists) override;
+  bool HideAll(const TrackedWindows& lists) override;
+
+ private:
+  WindowSystem& windows_;
+  const bool& unloading_;
+};
 
 // Asks every game, then every lobby, to close.
 void CloseAllTrackedWindows(WindowSystem& windows, const TrackedWindows& lists);

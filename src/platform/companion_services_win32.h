@@ -1,7 +1,7 @@
-// The file system and message boxes that LaunchCompanion uses, on Windows.
+// The file system and message boxes on Windows.
 #pragma once
 
-#include "companions/launch.h"
+#include "platform/shell_services.h"
 
 namespace corvantis {
 

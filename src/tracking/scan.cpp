@@ -1,7 +1,5 @@
 #include "tracking/scan.h"
 
-#include "control/window_control.h"
-
 namespace corvantis {
 namespace {
 
@@ -86,11 +84,8 @@ std::int32_t ScanWindowProc(WindowHandle window, std::int32_t /*argument*/) {
 
 bool RefreshWindowLists(WindowSystem& windows, TrackedWindows& lists,
                         CaptionControl& Label1, CaptionControl& Label2,
-                        const bool& unloading) {
-  bool complete = ShowTrackedWindows(windows, lists);
-  // Windows that refused to be shown once are no longer listed; they are
-  // found by their mark.
-  complete = ShowWindowsHiddenByThisPanel(windows) && complete;
+                        RefreshWalks& walks) {
+  const bool complete = walks.ShowAll(lists);
   {
     ScopedListUpdate lobby_update(lists.大厅名称);
     ScopedListUpdate game_update(lists.游戏名称);
@@ -104,7 +99,7 @@ bool RefreshWindowLists(WindowSystem& windows, TrackedWindows& lists,
   }
   Label1.SetCaption(u"大厅个数：" + Decimal(lists.大厅句柄.ListCount()));
   Label2.SetCaption(u"游戏个数：" + Decimal(lists.游戏句柄.ListCount()));
-  return HideTrackedWindows(windows, lists, unloading) && complete;
+  return walks.HideAll(lists) && complete;
 }
 
 }  // namespace corvantis

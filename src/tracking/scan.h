@@ -2,7 +2,6 @@
 // them in the tracked-window lists.
 #pragma once
 
-#include "control/window_control.h"
 #include "platform/window_system.h"
 #include "tracking/controls.h"
 #include "tracking/tracked_windows.h"
@@ -48,11 +47,23 @@ class ScopedScanTarget {
 // Always returns 1, so the enumeration visits every window.
 std::int32_t ScanWindowProc(WindowHandle window, std::int32_t argument);
 
+// What a refresh asks of the window control around its scan. Each returns
+// false when a window refused what was asked of it.
+class RefreshWalks {
+ public:
+  virtual ~RefreshWalks() = default;
+  // Every window the lists track, and every one this panel still keeps
+  // hidden, is shown before the scan tests visibility.
+  virtual bool ShowAll(const TrackedWindows& lists) = 0;
+  // Every window the new lists track is hidden.
+  virtual bool HideAll(const TrackedWindows& lists) = 0;
+};
+
 // Rebuilds the lists from the desktop, writes the two counts to their
-// labels, and leaves every tracked window hidden. Shows and hides as the
-// walks of control/window_control.h do, and returns false as they do.
+// labels, and leaves every tracked window hidden; false when a window
+// refused one of the walks.
 bool RefreshWindowLists(WindowSystem& windows, TrackedWindows& lists,
                         CaptionControl& Label1, CaptionControl& Label2,
-                        const bool& unloading = kStaysLoaded);
+                        RefreshWalks& walks);
 
 }  // namespace corvantis

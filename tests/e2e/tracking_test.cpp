@@ -47,7 +47,10 @@ bool operator<(const Entry& a, const Entry& b) { return a.display < b.display; }
 
 class TrackingTest : public testing::Test {
  protected:
-  void Refresh() { RefreshWindowLists(desktop_, lists_, label1_, label2_); }
+  void Refresh() {
+    TrackedWindowWalks walks(desktop_);
+    RefreshWindowLists(desktop_, lists_, label1_, label2_, walks);
+  }
 
   static std::vector<Entry> Entries(const ListControl& names,
                                     const ListControl& handles) {

@@ -100,8 +100,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   corvantis::TrackedWindows lists{lobby_names, lobby_handles, game_names,
                                   game_handles};
   corvantis::testing::FakeCaption label1, label2;
-  corvantis::RefreshWindowLists(desktop, lists, label1, label2);
-  corvantis::RefreshWindowLists(desktop, lists, label1, label2);
+  corvantis::TrackedWindowWalks walks(desktop);
+  corvantis::RefreshWindowLists(desktop, lists, label1, label2, walks);
+  corvantis::RefreshWindowLists(desktop, lists, label1, label2, walks);
 
   Check(lobby_names.ListCount() == lobby_handles.ListCount());
   Check(game_names.ListCount() == game_handles.ListCount());

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "control/window_control.h"
 #include "fake_controls.h"
 #include "fake_desktop.h"
 #include "tracking/scan.h"
@@ -55,7 +56,8 @@ TEST(ListUpdateTest, RefreshRefillsEachShownListInOneBatch) {
   for (int refresh = 0; refresh < 2; ++refresh) {
     lobby_names.log.clear();
     game_names.log.clear();
-    RefreshWindowLists(desktop, lists, label1, label2);
+    TrackedWindowWalks walks(desktop);
+    RefreshWindowLists(desktop, lists, label1, label2, walks);
     EXPECT_EQ(lobby_names.log,
               (std::vector<std::string>{"begin", "clear", "add 1-QQ游戏",
                                         "add 2-QQ游戏", "end"}));

@@ -103,7 +103,10 @@ TEST(ClassifyTest, OnlyTheExactLobbyTitleIsALobby) {
 
 class RefreshTest : public ::testing::Test {
  protected:
-  void Refresh() { RefreshWindowLists(desktop, lists, label1, label2); }
+  void Refresh() {
+    TrackedWindowWalks walks(desktop);
+    RefreshWindowLists(desktop, lists, label1, label2, walks);
+  }
 
   FakeDesktop desktop;
   MemoryList lobby_names, lobby_handles, game_names, game_handles;
