@@ -2,7 +2,7 @@
 # Runs the Windows test programs of an x86_64 build under wine64: the unit
 # tests and every end-to-end test program. Builds nothing.
 #
-#   tests/e2e/run.sh BUILD_DIR
+#   tests/e2e/run.sh [--repeat N] BUILD_DIR
 #
 # Prints each program's GoogleTest summary and ends with the line
 # "e2e: N passed, N failed" counting test cases; a program that ends without
@@ -11,11 +11,26 @@
 # The programs that read window titles and start companions run a second
 # time under en_US.UTF-8, whose ANSI code page is 1252, not 936:
 # <program>.cp1252.log.
+# --repeat N runs the whole suite N times in a row, each round in a Wine
+# set-up of its own as a single run has (so no round passes or fails by
+# what an earlier one left), keeps each round's logs in
+# BUILD_DIR/tests/e2e/round-K/, prints every round's counts and their total,
+# and exits non-zero if any round failed.
 # CORVANTIS_WINE_STATE=DIR keeps the Wine prefix there between runs;
 # E2E_TIMEOUT (seconds, default 300) bounds each program.
 set -uo pipefail
 
-build=${1:?usage: run.sh BUILD_DIR}
+usage="usage: run.sh [--repeat N] BUILD_DIR"
+rounds=1
+if [ "${1:-}" = --repeat ]; then
+  rounds=${2:-}
+  shift 2 || true
+  if ! [[ $rounds =~ ^[1-9][0-9]*$ ]]; then
+    echo "$usage"
+    exit 2
+  fi
+fi
+build=${1:?$usage}
 build=$(cd "$build" && pwd) || exit 2
 root=$(cd "$(dirname "$0")/../.." && pwd)
 # shellcheck source=../../scripts/wine-env.sh
@@ -32,22 +47,16 @@ if [ ${#programs[@]} -eq 0 ]; then
   echo "e2e: no test programs in $build"
   exit 1
 fi
-mkdir -p "$build/tests/e2e"
-
-started=$(date +%s%3N)
 export WINE_ENV_LOCPATH="${WINE_ENV_LOCPATH:-$build/wine-locale}"
-if ! wine_env_up "${CORVANTIS_WINE_STATE:-}"; then
-  echo "e2e: Wine set-up failed"
-  exit 1
-fi
-echo "e2e: Wine ready on $DISPLAY in $(($(date +%s%3N) - started)) ms"
+# wine_env_up exports a browser log inside its state directory unless the
+# caller names one: a later round must not inherit an earlier round's.
+caller_browser_log=${CORVANTIS_BROWSER_LOG:-}
 
-passed=0
-failed=0
-# Runs one program, logs it under the name given and counts its cases.
+# Runs one program, logs it in $logs under the name given and counts its
+# cases.
 run_program() {
   local exe=$1 name=$2
-  local log="$build/tests/e2e/$name.log"
+  local log="$logs/$name.log"
   local started rc elapsed ok bad
   started=$(date +%s%3N)
   (cd "$(dirname "$exe")" &&
@@ -70,21 +79,69 @@ run_program() {
   fi
 }
 
-for exe in "${programs[@]}"; do
-  run_program "$exe" "$(basename "$exe" .exe)"
-done
+# Every program once, in a Wine set-up of its own, logs in $1; sets passed
+# and failed.
+run_suite() {
+  logs=$1
+  passed=0
+  failed=0
+  mkdir -p "$logs"
+  if [ -n "$caller_browser_log" ]; then
+    export CORVANTIS_BROWSER_LOG=$caller_browser_log
+  else
+    unset CORVANTIS_BROWSER_LOG
+  fi
+  local started exe name
+  started=$(date +%s%3N)
+  if ! wine_env_up "${CORVANTIS_WINE_STATE:-}"; then
+    echo "e2e: Wine set-up failed"
+    wine_env_down
+    failed=1
+    return
+  fi
+  echo "e2e: Wine ready on $DISPLAY in $(($(date +%s%3N) - started)) ms"
 
-# Wine takes the ANSI code page from the locale; the same prefix serves.
-if wine_env_locale en_US.UTF-8; then
-  for name in e2e_tracking e2e_companions; do
-    exe="$build/tests/e2e/$name.exe"
-    [ -f "$exe" ] && LC_ALL=en_US.UTF-8 run_program "$exe" "$name.cp1252"
+  for exe in "${programs[@]}"; do
+    run_program "$exe" "$(basename "$exe" .exe)"
   done
-else
-  echo "e2e: localedef en_US.UTF-8 failed"
-  failed=$((failed + 1))
+
+  # Wine takes the ANSI code page from the locale; the same prefix serves.
+  if wine_env_locale en_US.UTF-8; then
+    for name in e2e_tracking e2e_companions; do
+      exe="$build/tests/e2e/$name.exe"
+      [ -f "$exe" ] && LC_ALL=en_US.UTF-8 run_program "$exe" "$name.cp1252"
+    done
+  else
+    echo "e2e: localedef en_US.UTF-8 failed"
+    failed=$((failed + 1))
+  fi
+
+  wine_env_down
+}
+
+if [ "$rounds" -eq 1 ]; then
+  run_suite "$build/tests/e2e"
+  echo "e2e: $passed passed, $failed failed"
+  [ "$failed" -eq 0 ]
+  exit
 fi
 
-wine_env_down
-echo "e2e: $passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+summary=()
+total_passed=0
+total_failed=0
+failed_rounds=0
+for round in $(seq 1 "$rounds"); do
+  echo "e2e: round $round of $rounds"
+  began=$(date +%s)
+  run_suite "$build/tests/e2e/round-$round"
+  line="round $round: $passed passed, $failed failed ($(($(date +%s) - began)) s)"
+  echo "e2e: $line"
+  summary+=("$line")
+  total_passed=$((total_passed + passed))
+  total_failed=$((total_failed + failed))
+  [ "$failed" -eq 0 ] || failed_rounds=$((failed_rounds + 1))
+done
+printf 'e2e: %s\n' "${summary[@]}"
+echo "e2e: $rounds rounds, $failed_rounds failed;" \
+  "$total_passed passed, $total_failed failed in all"
+[ "$failed_rounds" -eq 0 ]

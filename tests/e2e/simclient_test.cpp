@@ -104,6 +104,19 @@ TEST(SimClientTest, LogsClosesInOrderAndExitsWhenAllAreClosed) {
             (std::vector<std::wstring>{L"丙", L"甲", L"乙"}));
 }
 
+// A client that cannot start says why in the test's own failure message:
+// its exit code and what it wrote.
+TEST(SimClientTest, AFailedStartSaysWhy) {
+  SimClient client({{L"QufPanelWnd", L"零宽", 0, 480, true}});
+  testing::AssertionResult started = client.started();
+  ASSERT_FALSE(started);
+  const std::string message = started.message();
+  EXPECT_NE(message.find("ended with exit code 3"), std::string::npos)
+      << message;
+  EXPECT_NE(message.find("simclient: "), std::string::npos) << message;
+  EXPECT_NE(message.find("bad window line"), std::string::npos) << message;
+}
+
 TEST(SimClientTest, ChurnReplacesWindowsUnderNewHandles) {
   SimClient client({{L"QufPanelWnd", L"甲", 640, 480, true},
                     {L"QufPanelWnd", L"乙", 640, 480, true}},

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cwctype>
 
 namespace corvantis::e2e {
 namespace {
@@ -64,22 +65,39 @@ Process& Process::operator=(Process&& other) noexcept {
 
 bool Process::Start(const std::wstring& executable,
                     const std::vector<std::wstring>& arguments,
-                    const std::wstring& working_directory) {
+                    const std::wstring& working_directory,
+                    const std::wstring& output_path) {
   Kill();
+  start_error_ = 0;
   std::wstring command_line = QuoteArgument(executable);
   for (const std::wstring& argument : arguments) {
     command_line += L" " + QuoteArgument(argument);
   }
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
-  PROCESS_INFORMATION info = {};
-  if (!CreateProcessW(
-          executable.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0,
-          nullptr,
-          working_directory.empty() ? nullptr : working_directory.c_str(),
-          &startup, &info)) {
-    return false;
+  HANDLE output = INVALID_HANDLE_VALUE;
+  if (!output_path.empty()) {
+    SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
+    output = CreateFileW(output_path.c_str(), GENERIC_WRITE,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         &inherited, CREATE_ALWAYS, 0, nullptr);
+    if (output == INVALID_HANDLE_VALUE) {
+      start_error_ = GetLastError();
+      return false;
+    }
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = output;
+    startup.hStdError = output;
   }
+  PROCESS_INFORMATION info = {};
+  const bool created = CreateProcessW(
+      executable.c_str(), command_line.data(), nullptr, nullptr,
+      output != INVALID_HANDLE_VALUE, 0, nullptr,
+      working_directory.empty() ? nullptr : working_directory.c_str(), &startup,
+      &info);
+  if (!created) start_error_ = GetLastError();
+  if (output != INVALID_HANDLE_VALUE) CloseHandle(output);
+  if (!created) return false;
   CloseHandle(info.hThread);
   process_ = info.hProcess;
   id_ = info.dwProcessId;
@@ -197,6 +215,18 @@ DWORD StartTimeOf(DWORD process_id) {
   return read ? created.dwLowDateTime | 1u : 0;
 }
 
+std::string ErrorText(DWORD error) {
+  wchar_t* text = nullptr;
+  const DWORD length = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+          FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::wstring message = length > 0 ? std::wstring(text, length) : L"";
+  LocalFree(text);
+  while (!message.empty() && iswspace(message.back())) message.pop_back();
+  return "error " + std::to_string(error) + " (" + ToUtf8(message) + ")";
+}
+
 std::wstring ProgramDirectory() {
   wchar_t path[MAX_PATH];
   DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
@@ -205,17 +235,27 @@ std::wstring ProgramDirectory() {
 }
 
 std::wstring MakeScratchDirectory() {
+  // The process id alone does not make a name unique: Wine hands out ids
+  // again, and a fresh wineserver hands them out in the same order, so an
+  // earlier test program may have left a directory of this name behind
+  // (RemoveScratchDirectory cannot remove one that a process still uses).
+  // Only a directory this call creates is known to be new and empty.
   static std::atomic<int> counter{0};
   wchar_t temporary[MAX_PATH];
   GetTempPathW(MAX_PATH, temporary);
-  std::wstring directory = std::wstring(temporary) + L"corvantis-e2e-" +
-                           std::to_wstring(GetCurrentProcessId()) + L"-" +
-                           std::to_wstring(++counter);
-  CreateDirectoryW(directory.c_str(), nullptr);
-  return directory + L"\\";
+  const std::wstring prefix = std::wstring(temporary) + L"corvantis-e2e-" +
+                              std::to_wstring(GetCurrentProcessId()) + L"-";
+  for (;;) {
+    std::wstring directory = prefix + std::to_wstring(++counter);
+    if (CreateDirectoryW(directory.c_str(), nullptr)) return directory + L"\\";
+    if (GetLastError() != ERROR_ALREADY_EXISTS) return std::wstring();
+  }
 }
 
 void RemoveScratchDirectory(const std::wstring& directory) {
+  // An empty name, from a failed MakeScratchDirectory, would mean the
+  // current directory's files.
+  if (directory.empty()) return;
   WIN32_FIND_DATAW found;
   HANDLE search = FindFirstFileW((directory + L"*").c_str(), &found);
   if (search != INVALID_HANDLE_VALUE) {

@@ -26,10 +26,14 @@ class Process {
   Process(const Process&) = delete;
   Process& operator=(const Process&) = delete;
 
-  // Empty working_directory: the test program's own.
+  // Empty working_directory: the test program's own. A non-empty
+  // output_path is made anew and receives the program's stdout and stderr.
   bool Start(const std::wstring& executable,
              const std::vector<std::wstring>& arguments,
-             const std::wstring& working_directory = std::wstring());
+             const std::wstring& working_directory = std::wstring(),
+             const std::wstring& output_path = std::wstring());
+  // Why the last Start failed (GetLastError); 0 after a successful one.
+  DWORD start_error() const { return start_error_; }
   bool Running() const;
   // False if it still runs after timeout_ms.
   bool WaitForExit(DWORD timeout_ms, DWORD* exit_code = nullptr) const;
@@ -39,6 +43,7 @@ class Process {
  private:
   HANDLE process_ = nullptr;
   DWORD id_ = 0;
+  DWORD start_error_ = 0;
 };
 
 // Every process running now.
@@ -62,11 +67,18 @@ bool AllOfImageEnd(const std::wstring& path, DWORD timeout_ms);
 // a process; 0 if it cannot be read.
 DWORD StartTimeOf(DWORD process_id);
 
+// "error N (system text)", for failure messages.
+std::string ErrorText(DWORD error);
+
 // The directory of the running test program, with a trailing backslash.
 std::wstring ProgramDirectory();
-// A new, empty directory under the temporary folder.
+// A new, empty directory under the temporary folder; empty if none could be
+// made (GetLastError says why).
 std::wstring MakeScratchDirectory();
-// Removes a directory made by MakeScratchDirectory and its files.
+// Removes a directory made by MakeScratchDirectory and its files, if it can:
+// the directory stays while a process still has it or one of its files
+// open (a crashed panel held by the debugger, a killed client whose
+// handles the system has not closed yet).
 void RemoveScratchDirectory(const std::wstring& directory);
 // Whole file as UTF-8 converted to UTF-16; empty if it cannot be read.
 std::wstring ReadUtf8File(const std::wstring& path);

@@ -27,6 +27,10 @@ SimClient::SimClient(const std::vector<SimWindow>& windows, Options options)
     : directory_(MakeScratchDirectory()),
       handles_path_(directory_ + L"handles.txt"),
       log_path_(directory_ + L"close.log") {
+  if (directory_.empty()) {
+    failure_ = "no scratch directory: " + ErrorText(GetLastError());
+    return;
+  }
   std::wstring description;
   for (const SimWindow& window : windows) {
     description += window.class_name + L"\t" + window.title + L"\t" +
@@ -36,13 +40,24 @@ SimClient::SimClient(const std::vector<SimWindow>& windows, Options options)
                    window.behaviour + L"\n";
   }
   std::wstring description_path = directory_ + L"windows.txt";
-  if (!WriteUtf8File(description_path, description)) return;
-  static int instances = 0;
-  std::wstring event_name = L"corvantis-e2e-hang-" +
-                            std::to_wstring(GetCurrentProcessId()) + L"-" +
-                            std::to_wstring(++instances);
+  if (!WriteUtf8File(description_path, description)) {
+    failure_ = "cannot write " + ToUtf8(description_path) + ": " +
+               ErrorText(GetLastError());
+    return;
+  }
+  // Named after the directory, which no other program has: an event of an
+  // earlier program's client that still runs is never shared.
+  const size_t leaf = directory_.find_last_of(L'\\', directory_.size() - 2) + 1;
+  const std::wstring event_name =
+      directory_.substr(leaf, directory_.size() - 1 - leaf) + L"-hang";
   hang_event_ =
       CreateEventW(nullptr, TRUE, options.hang_from_start, event_name.c_str());
+  if (hang_event_ == nullptr || GetLastError() == ERROR_ALREADY_EXISTS) {
+    failure_ = "hang event " + ToUtf8(event_name) + ": " +
+               (hang_event_ == nullptr ? ErrorText(GetLastError())
+                                       : "another process has one already");
+    return;
+  }
   std::vector<std::wstring> arguments = {
       L"--windows", description_path, L"--log",        log_path_,
       L"--handles", handles_path_,    L"--hang-event", event_name};
@@ -50,7 +65,12 @@ SimClient::SimClient(const std::vector<SimWindow>& windows, Options options)
     arguments.push_back(L"--churn");
     arguments.push_back(std::to_wstring(options.churn_ms));
   }
-  if (!process_.Start(ProgramDirectory() + L"simclient.exe", arguments)) {
+  const std::wstring output_path = directory_ + L"simclient.err";
+  const DWORD start = GetTickCount();
+  if (!process_.Start(ProgramDirectory() + L"simclient.exe", arguments,
+                      std::wstring(), output_path)) {
+    failure_ =
+        "cannot start simclient.exe: " + ErrorText(process_.start_error());
     return;
   }
   // The client writes its handles once every window has been shown.
@@ -62,12 +82,28 @@ SimClient::SimClient(const std::vector<SimWindow>& windows, Options options)
                  },
                  kStartTimeoutMs) &&
              process_.Running();
+  if (started_) return;
+  DWORD exit_code = 0;
+  failure_ = "simclient.exe (process " + std::to_string(process_.id()) + ") " +
+             (process_.WaitForExit(0, &exit_code)
+                  ? "ended with exit code " + std::to_string(exit_code)
+                  : std::string("still runs but has not shown its windows"));
+  const std::wstring output = ReadUtf8File(output_path);
+  failure_ += " after " + std::to_string(GetTickCount() - start) + " ms in " +
+              ToUtf8(directory_) +
+              "; it wrote: " + (output.empty() ? "nothing" : ToUtf8(output));
 }
 
 SimClient::~SimClient() {
   process_.Kill();
   if (hang_event_ != nullptr) CloseHandle(hang_event_);
   RemoveScratchDirectory(directory_);
+}
+
+testing::AssertionResult SimClient::started() const {
+  if (started_) return testing::AssertionSuccess();
+  return testing::AssertionFailure()
+         << "the simulated client did not start: " << failure_;
 }
 
 std::vector<SimWindowHandle> SimClient::Windows() const {

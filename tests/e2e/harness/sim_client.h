@@ -2,6 +2,7 @@
 // a test describes, and what it has recorded.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <string>
@@ -38,7 +39,7 @@ class SimClient {
     bool hang_from_start = false;
   };
 
-  // Starts the client and waits until all its windows are shown; check
+  // Starts the client and waits until all its windows are shown; assert
   // started() before use.
   explicit SimClient(const std::vector<SimWindow>& windows);
   SimClient(const std::vector<SimWindow>& windows, Options options);
@@ -46,7 +47,9 @@ class SimClient {
   SimClient(const SimClient&) = delete;
   SimClient& operator=(const SimClient&) = delete;
 
-  bool started() const { return started_; }
+  // On failure its message says why: the step that failed with the
+  // system's error, or the client's exit code and what it wrote.
+  testing::AssertionResult started() const;
   Process& process() { return process_; }
 
   // The client's open windows as it last reported them.
@@ -74,6 +77,7 @@ class SimClient {
   HANDLE hang_event_ = nullptr;
   Process process_;
   bool started_ = false;
+  std::string failure_;
 };
 
 }  // namespace corvantis::e2e
