@@ -14,14 +14,19 @@
 #   WINE_ENV_NO_TRAP=1       do not install the EXIT/INT/TERM teardown trap
 #   WINE_RUN_TIMEOUT=SECS    wine_run kills a program still running after it
 #   WINE_ENV_VERBOSE=1       print set-up timings to stderr
+#   WINE_ENV_ARCH=win32      a 32-bit prefix run by 32-bit Wine under
+#                            qemu-user, for i686 programs (default win64)
 #   WINE_ENV_LOCPATH=DIR     keep the compiled locale there instead (it
 #                            takes seconds to build and never changes)
 # Exports: WINEPREFIX, WINEDEBUG, WINEDLLOVERRIDES, LOCPATH, LC_ALL, DISPLAY,
-# WINE64, WINESERVER, CORVANTIS_BROWSER_LOG (file that receives every URL
-# Wine would open in a browser, one line per call), WINE_ENV_STATE.
+# WINE (the loader of the prefix's architecture), WINE64, WINESERVER,
+# CORVANTIS_BROWSER_LOG (file that receives every URL Wine would open in a
+# browser, one line per call), WINE_ENV_STATE.
 
 WINE64=/usr/lib/wine/wine64
 WINESERVER=/usr/lib/wine/wineserver
+# Where scripts/setup.sh unpacks the qemu-user that runs 32-bit Wine.
+WINE_ENV_QEMU_DIR=${CORVANTIS_QEMU_DIR:-${XDG_CACHE_HOME:-$HOME/.cache}/corvantis/qemu-user}
 
 _wine_env_log() {
   if [ "${WINE_ENV_VERBOSE:-0}" = 1 ]; then
@@ -78,13 +83,39 @@ EOF
   echo "$script"
 }
 
+# This kernel runs no 32-bit code, so 32-bit Wine runs under the qemu-user
+# that scripts/setup.sh unpacks. Wine starts every process, its own
+# services too, through <its bindir>/wine and finds its files relative to
+# that: a private bindir holds a wrapper of that name around a copy of the
+# i386 loader (a link would lead Wine back to /usr/lib/wine), the server,
+# and one level up the links Wine's relative paths need.
+_wine_env_make_wine32() {
+  local qemu="$WINE_ENV_QEMU_DIR/usr/bin/qemu-i386"
+  local top="$WINE_ENV_STATE/wine32"
+  if [ ! -x "$qemu" ]; then
+    echo "wine-env: no $qemu (scripts/setup.sh fetches it)" >&2
+    return 1
+  fi
+  mkdir -p "$top/bin" "$top/lib" "$top/share" || return 1
+  cp /usr/lib/wine/wine "$top/bin/wine.elf" || return 1
+  ln -sfn "$WINESERVER" "$top/bin/wineserver" &&
+    ln -sfn /usr/share/wine "$top/share/wine" &&
+    ln -sfn /usr/lib/i386-linux-gnu "$top/lib/i386-linux-gnu" || return 1
+  cat >"$top/bin/wine" <<EOF || return 1
+#!/bin/sh
+WINELOADERNOEXEC=1 exec "$qemu" -0 "$top/bin/wine" "$top/bin/wine.elf" "\$@"
+EOF
+  chmod +x "$top/bin/wine" || return 1
+  WINE="$top/bin/wine"
+}
+
 _wine_env_make_prefix() {
   local ready="$WINEPREFIX/.corvantis-ready"
   [ -f "$ready" ] && return 0
   local browser
   browser=$(_wine_env_write_browser)
-  WINEARCH=win64 "$WINE64" wineboot -i >"$WINE_ENV_STATE/wineboot.log" 2>&1 \
-    </dev/null || return 1
+  WINEARCH=$WINE_ENV_ARCH "$WINE" wineboot -i >"$WINE_ENV_STATE/wineboot.log" \
+    2>&1 </dev/null || return 1
   _wine_env_log "wineboot done"
   # Without a window manager, "Managed"="N" keeps each hide or destroy from
   # waiting ~2 s for the withdrawn state.
@@ -93,7 +124,7 @@ _wine_env_make_prefix() {
     '[HKEY_CURRENT_USER\Software\Wine\X11 Driver]' '"Managed"="N"' '' \
     '[HKEY_CURRENT_USER\Software\Wine\WineBrowser]' \
     "\"Browsers\"=\"$browser\"" >"$reg"
-  "$WINE64" regedit /S "$(_wine_env_unix_to_dos "$reg")" \
+  "$WINE" regedit /S "$(_wine_env_unix_to_dos "$reg")" \
     >>"$WINE_ENV_STATE/wineboot.log" 2>&1 </dev/null || return 1
   # Debian's Wine does not find its own fonts: caption buttons need marlett.
   cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" ||
@@ -119,11 +150,25 @@ wine_env_up() {
     _WINE_ENV_OWN_STATE=1
   fi
   export WINE_ENV_STATE
-  export WINEPREFIX="$WINE_ENV_STATE/prefix"
+  WINE_ENV_ARCH=${WINE_ENV_ARCH:-win64}
+  case $WINE_ENV_ARCH in
+    win64)
+      export WINEPREFIX="$WINE_ENV_STATE/prefix"
+      WINE=$WINE64
+      ;;
+    win32)
+      export WINEPREFIX="$WINE_ENV_STATE/prefix-win32"
+      _wine_env_make_wine32 || return 1
+      ;;
+    *)
+      echo "wine-env: WINE_ENV_ARCH is win64 or win32" >&2
+      return 1
+      ;;
+  esac
   export WINEDEBUG=-all
   export WINEDLLOVERRIDES="mscoree,mshtml="
   export CORVANTIS_BROWSER_LOG="${CORVANTIS_BROWSER_LOG:-$WINE_ENV_STATE/browser.log}"
-  export WINE64 WINESERVER
+  export WINE WINE64 WINESERVER
   _WINE_ENV_XVFB_PID=
   _WINE_ENV_SERVER_UP=0
   if [ "${WINE_ENV_NO_TRAP:-0}" != 1 ]; then
@@ -154,7 +199,7 @@ wine_env_up() {
   _wine_env_log "ready $(($(_wine_env_now_ms) - start)) ms"
 }
 
-# Runs EXE under wine64 and waits for it. Output goes through a file, since
+# Runs EXE under $WINE and waits for it. Output goes through a file, since
 # Wine processes left in the background would keep a pipe open; it is
 # replayed on stdout afterwards. Returns the program's exit code (124 on
 # WINE_RUN_TIMEOUT).
@@ -162,9 +207,9 @@ wine_run() {
   local out rc
   out=$(mktemp "$WINE_ENV_STATE/run.XXXXXX") || return 1
   if [ -n "${WINE_RUN_TIMEOUT:-}" ]; then
-    timeout -k 5 "$WINE_RUN_TIMEOUT" "$WINE64" "$@" >"$out" 2>&1 </dev/null
+    timeout -k 5 "$WINE_RUN_TIMEOUT" "$WINE" "$@" >"$out" 2>&1 </dev/null
   else
-    "$WINE64" "$@" >"$out" 2>&1 </dev/null
+    "$WINE" "$@" >"$out" 2>&1 </dev/null
   fi
   rc=$?
   cat "$out"

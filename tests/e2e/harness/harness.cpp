@@ -42,6 +42,29 @@ bool SendWithTimeout(HWND window, UINT message, WPARAM wparam, LPARAM lparam,
 
 constexpr DWORD kReplyTimeoutMs = 3000;
 
+// Windows calls its callbacks as CALLBACK (stdcall on i686), which a lambda
+// is not: this one callback serves every enumeration.
+BOOL CALLBACK VisitWindow(HWND window, LPARAM visit) {
+  return (*reinterpret_cast<const std::function<bool(HWND)>*>(visit))(window);
+}
+
+// Calls visit for every top-level window (null parent) or every child of
+// parent, until it returns false.
+void EnumerateWindows(HWND parent, const std::function<bool(HWND)>& visit) {
+  auto parameter = reinterpret_cast<LPARAM>(&visit);
+  if (parent == nullptr) {
+    EnumWindows(VisitWindow, parameter);
+  } else {
+    EnumChildWindows(parent, VisitWindow, parameter);
+  }
+}
+
+LRESULT CALLBACK OwnWindowProc(HWND window, UINT message, WPARAM wparam,
+                               LPARAM lparam) {
+  if (message == WM_DESTROY) PostQuitMessage(0);
+  return DefWindowProcW(window, message, wparam, lparam);
+}
+
 }  // namespace
 
 Process::~Process() { Kill(); }
@@ -324,22 +347,14 @@ bool Responds(HWND window, DWORD timeout_ms) {
 }
 
 std::vector<HWND> TopLevelWindows(DWORD process_id) {
-  struct Search {
-    DWORD process_id;
-    std::vector<HWND> found;
-  } search{process_id, {}};
-  EnumWindows(
-      [](HWND window, LPARAM parameter) -> BOOL {
-        auto* search = reinterpret_cast<Search*>(parameter);
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        if (search->process_id == 0 || owner == search->process_id) {
-          search->found.push_back(window);
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
+  std::vector<HWND> found;
+  EnumerateWindows(nullptr, [&](HWND window) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (process_id == 0 || owner == process_id) found.push_back(window);
+    return true;
+  });
+  return found;
 }
 
 HWND FindProcessWindow(DWORD process_id, const wchar_t* class_name) {
@@ -391,25 +406,17 @@ std::wstring ClassName(HWND window) {
 }
 
 HWND FindChild(HWND parent, const wchar_t* class_name, const wchar_t* text) {
-  struct Search {
-    const wchar_t* class_name;
-    const wchar_t* text;
-    HWND found;
-  } search{class_name, text, nullptr};
-  EnumChildWindows(
-      parent,
-      [](HWND window, LPARAM parameter) -> BOOL {
-        auto* search = reinterpret_cast<Search*>(parameter);
-        if ((search->class_name == nullptr ||
-             _wcsicmp(ClassName(window).c_str(), search->class_name) == 0) &&
-            (search->text == nullptr || WindowTitle(window) == search->text)) {
-          search->found = window;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
+  HWND found = nullptr;
+  EnumerateWindows(parent, [&](HWND window) {
+    if ((class_name == nullptr ||
+         _wcsicmp(ClassName(window).c_str(), class_name) == 0) &&
+        (text == nullptr || WindowTitle(window) == text)) {
+      found = window;
+      return false;
+    }
+    return true;
+  });
+  return found;
 }
 
 std::vector<std::wstring> ListBoxTexts(HWND list) {
@@ -567,21 +574,14 @@ bool WriteText(HWND window, const std::wstring& text) {
 }
 
 std::vector<std::wstring> ChildTexts(HWND parent, const wchar_t* class_name) {
-  struct Search {
-    const wchar_t* class_name;
-    std::vector<std::wstring> texts;
-  } search{class_name, {}};
-  EnumChildWindows(
-      parent,
-      [](HWND window, LPARAM parameter) -> BOOL {
-        auto* search = reinterpret_cast<Search*>(parameter);
-        if (_wcsicmp(ClassName(window).c_str(), search->class_name) == 0) {
-          search->texts.push_back(WindowTitle(window));
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.texts;
+  std::vector<std::wstring> texts;
+  EnumerateWindows(parent, [&](HWND window) {
+    if (_wcsicmp(ClassName(window).c_str(), class_name) == 0) {
+      texts.push_back(WindowTitle(window));
+    }
+    return true;
+  });
+  return texts;
 }
 
 bool IsAbove(HWND upper, HWND lower) {
@@ -650,35 +650,28 @@ OwnWindow::OwnWindow(const wchar_t* class_name, const wchar_t* title, RECT rect)
       title_(title),
       rect_(rect),
       ready_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
-  thread_ = CreateThread(
-      nullptr, 0,
-      [](void* parameter) -> DWORD {
-        auto* self = static_cast<OwnWindow*>(parameter);
-        WNDCLASSW window_class = {};
-        window_class.lpfnWndProc = [](HWND window, UINT message, WPARAM wparam,
-                                      LPARAM lparam) -> LRESULT {
-          if (message == WM_DESTROY) PostQuitMessage(0);
-          return DefWindowProcW(window, message, wparam, lparam);
-        };
-        window_class.hInstance = GetModuleHandleW(nullptr);
-        window_class.lpszClassName = self->class_name_.c_str();
-        RegisterClassW(&window_class);  // fails harmlessly the second time
-        self->window_ = CreateWindowExW(
-            0, self->class_name_.c_str(), self->title_.c_str(),
-            WS_OVERLAPPEDWINDOW | WS_VISIBLE, self->rect_.left, self->rect_.top,
-            self->rect_.right - self->rect_.left,
-            self->rect_.bottom - self->rect_.top, nullptr, nullptr,
-            GetModuleHandleW(nullptr), nullptr);
-        SetEvent(self->ready_);
-        if (self->window_ == nullptr) return 1;
-        MSG message;
-        while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-          DispatchMessageW(&message);
-        }
-        return 0;
-      },
-      this, 0, nullptr);
+  thread_ = CreateThread(nullptr, 0, Serve, this, 0, nullptr);
   if (thread_ != nullptr) WaitForSingleObject(ready_, 10000);
+}
+
+DWORD WINAPI OwnWindow::Serve(void* parameter) {
+  auto* self = static_cast<OwnWindow*>(parameter);
+  WNDCLASSW window_class = {};
+  window_class.lpfnWndProc = OwnWindowProc;
+  window_class.hInstance = GetModuleHandleW(nullptr);
+  window_class.lpszClassName = self->class_name_.c_str();
+  RegisterClassW(&window_class);  // fails harmlessly the second time
+  self->window_ = CreateWindowExW(
+      0, self->class_name_.c_str(), self->title_.c_str(),
+      WS_OVERLAPPEDWINDOW | WS_VISIBLE, self->rect_.left, self->rect_.top,
+      self->rect_.right - self->rect_.left,
+      self->rect_.bottom - self->rect_.top, nullptr, nullptr,
+      GetModuleHandleW(nullptr), nullptr);
+  SetEvent(self->ready_);
+  if (self->window_ == nullptr) return 1;
+  MSG message;
+  while (GetMessageW(&message, nullptr, 0, 0) > 0) DispatchMessageW(&message);
+  return 0;
 }
 
 OwnWindow::~OwnWindow() {

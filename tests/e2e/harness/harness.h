@@ -173,6 +173,8 @@ class OwnWindow {
   HWND window() const { return window_; }
 
  private:
+  static DWORD WINAPI Serve(void* self);
+
   std::wstring class_name_;
   std::wstring title_;
   RECT rect_;
