@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The one test command: installs what is missing, builds the native, the
-# sanitizer and both Windows builds, and runs every test.
+# sanitizer and both Windows builds, and runs every test, the Windows ones
+# for both builds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -32,3 +33,6 @@ bash tests/release/check.sh
 
 echo "== unit and end-to-end tests under Wine"
 bash tests/e2e/run.sh build/mingw-x86_64
+
+echo "== the same for the shipped i686 build, under 32-bit Wine and qemu-user"
+bash tests/e2e/run.sh build/mingw-i686

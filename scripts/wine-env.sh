@@ -18,7 +18,7 @@
 #                            qemu-user, for i686 programs (default win64)
 #   WINE_ENV_LOCPATH=DIR     keep the compiled locale there instead (it
 #                            takes seconds to build and never changes)
-# Exports: WINEPREFIX, WINEDEBUG, WINEDLLOVERRIDES, LOCPATH, LC_ALL, DISPLAY,
+# Exports: WINEPREFIX, WINEARCH, WINEDEBUG, WINEDLLOVERRIDES, LOCPATH, LC_ALL, DISPLAY,
 # WINE (the loader of the prefix's architecture), WINE64, WINESERVER,
 # CORVANTIS_BROWSER_LOG (file that receives every URL Wine would open in a
 # browser, one line per call), WINE_ENV_STATE.
@@ -86,27 +86,28 @@ EOF
 # This kernel runs no 32-bit code, so 32-bit Wine runs under the qemu-user
 # that scripts/setup.sh unpacks. Wine starts every process, its own
 # services too, through <its bindir>/wine and finds its files relative to
-# that: a private bindir holds a wrapper of that name around a copy of the
-# i386 loader (a link would lead Wine back to /usr/lib/wine), the server,
-# and one level up the links Wine's relative paths need.
+# that: a private copy of /usr's layout holds in lib/wine a wrapper of that
+# name around a copy of the i386 loader (a link would lead Wine back to
+# /usr/lib/wine) and the server, beside links to the rest.
 _wine_env_make_wine32() {
   local qemu="$WINE_ENV_QEMU_DIR/usr/bin/qemu-i386"
   local top="$WINE_ENV_STATE/wine32"
+  local bindir="$top/lib/wine"
   if [ ! -x "$qemu" ]; then
     echo "wine-env: no $qemu (scripts/setup.sh fetches it)" >&2
     return 1
   fi
-  mkdir -p "$top/bin" "$top/lib" "$top/share" || return 1
-  cp /usr/lib/wine/wine "$top/bin/wine.elf" || return 1
-  ln -sfn "$WINESERVER" "$top/bin/wineserver" &&
+  mkdir -p "$bindir" "$top/share" || return 1
+  cp /usr/lib/wine/wine "$bindir/wine.elf" || return 1
+  ln -sfn "$WINESERVER" "$bindir/wineserver" &&
     ln -sfn /usr/share/wine "$top/share/wine" &&
     ln -sfn /usr/lib/i386-linux-gnu "$top/lib/i386-linux-gnu" || return 1
-  cat >"$top/bin/wine" <<EOF || return 1
+  cat >"$bindir/wine" <<EOF || return 1
 #!/bin/sh
-WINELOADERNOEXEC=1 exec "$qemu" -0 "$top/bin/wine" "$top/bin/wine.elf" "\$@"
+WINELOADERNOEXEC=1 exec "$qemu" -0 "$bindir/wine" "$bindir/wine.elf" "\$@"
 EOF
-  chmod +x "$top/bin/wine" || return 1
-  WINE="$top/bin/wine"
+  chmod +x "$bindir/wine" || return 1
+  WINE="$bindir/wine"
 }
 
 _wine_env_make_prefix() {
@@ -114,8 +115,8 @@ _wine_env_make_prefix() {
   [ -f "$ready" ] && return 0
   local browser
   browser=$(_wine_env_write_browser)
-  WINEARCH=$WINE_ENV_ARCH "$WINE" wineboot -i >"$WINE_ENV_STATE/wineboot.log" \
-    2>&1 </dev/null || return 1
+  "$WINE" wineboot -i >"$WINE_ENV_STATE/wineboot.log" 2>&1 </dev/null ||
+    return 1
   _wine_env_log "wineboot done"
   # Without a window manager, "Managed"="N" keeps each hide or destroy from
   # waiting ~2 s for the withdrawn state.
@@ -165,6 +166,8 @@ wine_env_up() {
       return 1
       ;;
   esac
+  # The server, started first, makes the prefix of this architecture.
+  export WINEARCH=$WINE_ENV_ARCH
   export WINEDEBUG=-all
   export WINEDLLOVERRIDES="mscoree,mshtml="
   export CORVANTIS_BROWSER_LOG="${CORVANTIS_BROWSER_LOG:-$WINE_ENV_STATE/browser.log}"

@@ -292,7 +292,7 @@ class CompanionsTest : public testing::Test {
   // Once the panel has had time to start anything more, the number of
   // companions started so far.
   size_t SettledLaunchCount() const {
-    Sleep(kSettleMs);
+    Sleep(Scaled(kSettleMs));
     return Launches().size();
   }
 
@@ -456,7 +456,7 @@ TEST_F(CompanionsTest, DownloadPageGoesToTheBrowserOncePerClick) {
         kWaitMs))
         << "started: " << ToUtf8(ReadUtf8File(scratch_ + L"stub.log"));
   }
-  Sleep(kSettleMs);
+  Sleep(Scaled(kSettleMs));
   std::vector<std::wstring> urls = SplitLines(ReadUtf8File(log));
   urls.erase(urls.begin(), urls.begin() + before);
   EXPECT_EQ(urls, (std::vector<std::wstring>{kDownloadUrl, kDownloadUrl}));
@@ -488,7 +488,7 @@ TEST_F(CompanionsTest, RefreshTicksDuringTheMissingClientBoxDoNoHarm) {
   HWND box = WaitForMessageBox(panel_.id(), kWaitMs);
   ASSERT_NE(box, nullptr);
   // Four ticks come and go while the box waits for its answer.
-  Sleep(2000);
+  Sleep(Scaled(2000));
   EXPECT_TRUE(panel_.Running());
   EXPECT_EQ(BoxCount(panel_.id()), 1);
   EXPECT_EQ(BoxText(box), kClientMissing);

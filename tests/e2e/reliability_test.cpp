@@ -327,7 +327,7 @@ TEST_F(ReliabilityTest, EndOfSessionShowsTheWindowsForGood) {
   ASSERT_TRUE(SendMessageTimeoutW(form_, WM_ENDSESSION, TRUE, 0,
                                   SMTO_ABORTIFHUNG, kWaitMs, &answer));
   // No tick hides them again.
-  Sleep(1500);
+  Sleep(Scaled(1500));
   EXPECT_TRUE(AllTrackedShownAtOrigin());
 }
 

@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
-# Runs the Windows test programs of an x86_64 build under wine64: the unit
-# tests and every end-to-end test program. Builds nothing.
+# Runs the Windows test programs of a build under Wine: the unit tests and
+# every end-to-end test program. Builds nothing. An x86_64 build runs under
+# wine64, an i686 one under 32-bit Wine emulated by qemu-user
+# (scripts/wine-env.sh), where the harness's waits are scaled by
+# CORVANTIS_E2E_TIME_SCALE (default 4 there, 1 for x86_64).
 #
 #   tests/e2e/run.sh [--repeat N] BUILD_DIR
 #
@@ -17,7 +20,7 @@
 # BUILD_DIR/tests/e2e/round-K/, prints every round's counts and their total,
 # and exits non-zero if any round failed.
 # CORVANTIS_WINE_STATE=DIR keeps the Wine prefix there between runs;
-# E2E_TIMEOUT (seconds, default 300) bounds each program.
+# E2E_TIMEOUT (seconds, default 300, times the scale) bounds each program.
 set -uo pipefail
 
 usage="usage: run.sh [--repeat N] BUILD_DIR"
@@ -47,6 +50,17 @@ if [ ${#programs[@]} -eq 0 ]; then
   echo "e2e: no test programs in $build"
   exit 1
 fi
+
+case $(file -b "${programs[0]}") in
+  PE32+*) export WINE_ENV_ARCH=win64 scale=1 ;;
+  PE32*) export WINE_ENV_ARCH=win32 scale=4 ;;
+  *)
+    echo "e2e: ${programs[0]} is no Windows program"
+    exit 1
+    ;;
+esac
+export CORVANTIS_E2E_TIME_SCALE=${CORVANTIS_E2E_TIME_SCALE:-$scale}
+
 export WINE_ENV_LOCPATH="${WINE_ENV_LOCPATH:-$build/wine-locale}"
 # wine_env_up exports a browser log inside its state directory unless the
 # caller names one: a later round must not inherit an earlier round's.
@@ -60,7 +74,8 @@ run_program() {
   local started rc elapsed ok bad
   started=$(date +%s%3N)
   (cd "$(dirname "$exe")" &&
-    WINE_RUN_TIMEOUT=${E2E_TIMEOUT:-300} wine_run "$exe") >"$log" 2>&1
+    WINE_RUN_TIMEOUT=$((${E2E_TIMEOUT:-300} * CORVANTIS_E2E_TIME_SCALE)) \
+      wine_run "$exe") >"$log" 2>&1
   rc=$?
   elapsed=$(($(date +%s%3N) - started))
   ok=$(sed -n 's/^\[  PASSED  \] \([0-9][0-9]*\) test.*/\1/p' "$log" | tail -1)

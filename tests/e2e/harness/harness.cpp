@@ -36,7 +36,7 @@ bool SendWithTimeout(HWND window, UINT message, WPARAM wparam, LPARAM lparam,
                      DWORD timeout_ms, DWORD_PTR* result = nullptr) {
   DWORD_PTR ignored;
   return SendMessageTimeoutW(window, message, wparam, lparam,
-                             SMTO_ABORTIFHUNG | SMTO_BLOCK, timeout_ms,
+                             SMTO_ABORTIFHUNG | SMTO_BLOCK, Scaled(timeout_ms),
                              result != nullptr ? result : &ignored) != 0;
 }
 
@@ -66,6 +66,16 @@ LRESULT CALLBACK OwnWindowProc(HWND window, UINT message, WPARAM wparam,
 }
 
 }  // namespace
+
+DWORD Scaled(DWORD timeout_ms) {
+  static const DWORD scale = [] {
+    wchar_t value[16] = {};
+    GetEnvironmentVariableW(L"CORVANTIS_E2E_TIME_SCALE", value, 16);
+    int parsed = _wtoi(value);
+    return static_cast<DWORD>(parsed > 1 ? parsed : 1);
+  }();
+  return timeout_ms * scale;
+}
 
 Process::~Process() { Kill(); }
 
@@ -134,7 +144,9 @@ bool Process::Running() const {
 
 bool Process::WaitForExit(DWORD timeout_ms, DWORD* exit_code) const {
   if (process_ == nullptr) return true;
-  if (WaitForSingleObject(process_, timeout_ms) != WAIT_OBJECT_0) return false;
+  if (WaitForSingleObject(process_, Scaled(timeout_ms)) != WAIT_OBJECT_0) {
+    return false;
+  }
   if (exit_code != nullptr) GetExitCodeProcess(process_, exit_code);
   return true;
 }
@@ -335,6 +347,7 @@ std::vector<std::wstring> SplitLines(const std::wstring& text) {
 
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeout_ms) {
   DWORD start = GetTickCount();
+  timeout_ms = Scaled(timeout_ms);
   for (;;) {
     if (condition()) return true;
     if (GetTickCount() - start >= timeout_ms) return false;
@@ -661,12 +674,12 @@ DWORD WINAPI OwnWindow::Serve(void* parameter) {
   window_class.hInstance = GetModuleHandleW(nullptr);
   window_class.lpszClassName = self->class_name_.c_str();
   RegisterClassW(&window_class);  // fails harmlessly the second time
-  self->window_ = CreateWindowExW(
-      0, self->class_name_.c_str(), self->title_.c_str(),
-      WS_OVERLAPPEDWINDOW | WS_VISIBLE, self->rect_.left, self->rect_.top,
-      self->rect_.right - self->rect_.left,
-      self->rect_.bottom - self->rect_.top, nullptr, nullptr,
-      GetModuleHandleW(nullptr), nullptr);
+  self->window_ =
+      CreateWindowExW(0, self->class_name_.c_str(), self->title_.c_str(),
+                      WS_OVERLAPPEDWINDOW | WS_VISIBLE, self->rect_.left,
+                      self->rect_.top, self->rect_.right - self->rect_.left,
+                      self->rect_.bottom - self->rect_.top, nullptr, nullptr,
+                      GetModuleHandleW(nullptr), nullptr);
   SetEvent(self->ready_);
   if (self->window_ == nullptr) return 1;
   MSG message;

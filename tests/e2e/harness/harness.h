@@ -69,6 +69,13 @@ DWORD StartTimeOf(DWORD process_id);
 
 // "error N (system text)", for failure messages.
 std::string ErrorText(DWORD error);
+// Emulation runs every program several times slower: the time-outs of this
+// harness's waits (WaitUntil and all that waits through it, the message
+// round trips, Process::WaitForExit) are multiplied by
+// CORVANTIS_E2E_TIME_SCALE (default 1), and so is every pause a test gives
+// something to happen (Sleep(Scaled(ms))). Bounds a test measures a
+// duration against are not waits and stay as they are.
+DWORD Scaled(DWORD timeout_ms);
 
 // The directory of the running test program, with a trailing backslash.
 std::wstring ProgramDirectory();
