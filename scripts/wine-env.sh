@@ -169,7 +169,10 @@ wine_env_up() {
   # The server, started first, makes the prefix of this architecture.
   export WINEARCH=$WINE_ENV_ARCH
   export WINEDEBUG=-all
-  export WINEDLLOVERRIDES="mscoree,mshtml="
+  # No debugger: a crashed program ends as it does on a Windows without
+  # one, instead of waiting on a second process that writes a backtrace
+  # and opens a box (which, on a loaded machine, took seconds to come).
+  export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
   export CORVANTIS_BROWSER_LOG="${CORVANTIS_BROWSER_LOG:-$WINE_ENV_STATE/browser.log}"
   export WINE WINE64 WINESERVER
   _WINE_ENV_XVFB_PID=
