@@ -203,24 +203,37 @@ TEST_P(InjectedFaultTest, AFaultInAnyThreadShowsTheWindowsAgain) {
 INSTANTIATE_TEST_SUITE_P(StartAddresses, InjectedFaultTest,
                          testing::Values(ULONG_PTR{1}, ULONG_PTR{0}));
 
+// The crash path only queues its calls: neither a window whose thread has
+// stopped nor one that answers and then takes seconds over each show or
+// move holds the failing panel.
 TEST_F(ReliabilityTest, AFaultWhileAWindowIsBlockedStillEndsThePanel) {
-  SimClient hanging({{L"QufPanelWnd", L"卡住的游戏", 800, 600, true, L"hung"}});
+  SimClient hanging({{L"QufPanelWnd", L"卡住的游戏", 800, 600, true, L"hung"},
+                     {L"QufPanelWnd", L"QQ游戏", 800, 600, true, L"slow"}});
   ASSERT_TRUE(hanging.started());
   const HWND stuck = hanging.HandleOf(L"卡住的游戏");
+  const HWND slow = hanging.HandleOf(L"QQ游戏");
   PostClick(Control(kCommand1));
-  // The fault comes once the refresh has hidden every window: the panel's
-  // thread goes on while the handler runs.
+  // The fault comes once the refresh has hidden every window (the slow
+  // lobby's hide and move take seconds): the panel's thread goes on while
+  // the handler runs.
   ASSERT_TRUE(WaitUntil(
       [&] {
         return ListBoxTexts(games_).size() == 3 && VisibleTracked() == 0 &&
-               !IsWindowVisible(stuck);
+               !IsWindowVisible(stuck) && !IsWindowVisible(slow) &&
+               Responds(form_, 200);
       },
-      kWaitMs));
+      4 * kWaitMs));
   ASSERT_NO_FATAL_FAILURE(EndGuard());
   hanging.Hang();
+  const int slow_calls = hanging.SlowCalls();
   ASSERT_TRUE(RunRemoteThread(reinterpret_cast<void*>(ULONG_PTR{1})));
-  EXPECT_TRUE(PanelEnds());
+  // Synchronous calls to the slow lobby alone would take five seconds.
+  EXPECT_TRUE(panel_.WaitForExit(2000));
+  form_ = nullptr;
   EXPECT_TRUE(AllTrackedShownAtOrigin());
+  EXPECT_TRUE(WaitUntil(
+      [&] { return ShownAtOrigin(slow) && MarkOf(slow) == 0; }, 3 * kWaitMs));
+  EXPECT_GT(hanging.SlowCalls(), slow_calls);
   hanging.Resume();
   EXPECT_TRUE(WaitUntil(
       [&] { return ShownAtOrigin(stuck) && MarkOf(stuck) == 0; }, kWaitMs));
