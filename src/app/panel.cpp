@@ -32,9 +32,9 @@ void Panel::Form_Unload() {
   // No tick may hide a window again once the panel is going.
   controls_.Timer1.SetEnabled(false);
   controls_.Timer2.SetEnabled(false);
-  ShowTrackedWindows(services_.windows, lists_);
-  // Also those that refused a show earlier and fell out of the lists.
-  ShowWindowsHiddenByThisPanel(services_.windows);
+  // The same show as before a refresh's scan: also the windows that
+  // refused a show earlier and fell out of the lists.
+  TrackedWindowWalks(services_.windows).ShowAll(lists_);
 }
 
 void Panel::ResumeAfterCancelledEnd() {

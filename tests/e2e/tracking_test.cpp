@@ -11,6 +11,7 @@
 #include "control/window_control.h"
 #include "harness/harness.h"
 #include "harness/sim_client.h"
+#include "platform/win32_handles.h"
 #include "platform/win32_window_system.h"
 #include "tracking/scan.h"
 
@@ -30,10 +31,6 @@ class Label final : public CaptionControl {
 
 std::wstring Wide(const Text& text) {
   return std::wstring(text.begin(), text.end());
-}
-
-HWND ToHwnd(WindowHandle handle) {
-  return reinterpret_cast<HWND>(static_cast<INT_PTR>(handle));
 }
 
 // One tracked window as the lists record it.
