@@ -72,7 +72,12 @@ class ReliabilityTest : public PanelFixture {
   // updater: returns its box, open, and leaves its still hidden window in
   // form.
   HWND StartAnotherPanel(Process& panel, HWND* form) {
-    if (!panel.Start(folder_ + L"Corvantis.exe", {}, folder_)) return nullptr;
+    const testing::AssertionResult started =
+        panel.Start(folder_ + L"Corvantis.exe", {}, folder_);
+    if (!started) {
+      ADD_FAILURE() << started.message();
+      return nullptr;
+    }
     HWND box = WaitForMessageBox(panel.id(), kWaitMs);
     *form = FindProcessWindow(panel.id(), kForm1ClassName);
     return box;

@@ -96,12 +96,10 @@ Process& Process::operator=(Process&& other) noexcept {
   return *this;
 }
 
-bool Process::Start(const std::wstring& executable,
-                    const std::vector<std::wstring>& arguments,
-                    const std::wstring& working_directory,
-                    const std::wstring& output_path) {
+testing::AssertionResult Process::Start(
+    const std::wstring& executable, const std::vector<std::wstring>& arguments,
+    const std::wstring& working_directory, const std::wstring& output_path) {
   Kill();
-  start_error_ = 0;
   std::wstring command_line = QuoteArgument(executable);
   for (const std::wstring& argument : arguments) {
     command_line += L" " + QuoteArgument(argument);
@@ -115,26 +113,32 @@ bool Process::Start(const std::wstring& executable,
                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                          &inherited, CREATE_ALWAYS, 0, nullptr);
     if (output == INVALID_HANDLE_VALUE) {
-      start_error_ = GetLastError();
-      return false;
+      return testing::AssertionFailure()
+             << "cannot make " << ToUtf8(output_path) << ": "
+             << ErrorText(GetLastError());
     }
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdOutput = output;
     startup.hStdError = output;
   }
   PROCESS_INFORMATION info = {};
+  const DWORD start = GetTickCount();
   const bool created = CreateProcessW(
       executable.c_str(), command_line.data(), nullptr, nullptr,
       output != INVALID_HANDLE_VALUE, 0, nullptr,
       working_directory.empty() ? nullptr : working_directory.c_str(), &startup,
       &info);
-  if (!created) start_error_ = GetLastError();
+  const DWORD error = created ? ERROR_SUCCESS : GetLastError();
   if (output != INVALID_HANDLE_VALUE) CloseHandle(output);
-  if (!created) return false;
+  if (!created) {
+    return testing::AssertionFailure()
+           << "cannot start " << ToUtf8(command_line) << ": "
+           << ErrorText(error) << " after " << GetTickCount() - start << " ms";
+  }
   CloseHandle(info.hThread);
   process_ = info.hProcess;
   id_ = info.dwProcessId;
-  return true;
+  return testing::AssertionSuccess();
 }
 
 bool Process::Running() const {

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 // After windows.h, whose types it uses.
+#include <gtest/gtest.h>
 #include <tlhelp32.h>
 
 #include <functional>
@@ -28,12 +29,13 @@ class Process {
 
   // Empty working_directory: the test program's own. A non-empty
   // output_path is made anew and receives the program's stdout and stderr.
-  bool Start(const std::wstring& executable,
-             const std::vector<std::wstring>& arguments,
-             const std::wstring& working_directory = std::wstring(),
-             const std::wstring& output_path = std::wstring());
-  // Why the last Start failed (GetLastError); 0 after a successful one.
-  DWORD start_error() const { return start_error_; }
+  // A failure says why: the error and how long CreateProcess took (under
+  // Wine it fails when the new process ends before it has started).
+  testing::AssertionResult Start(
+      const std::wstring& executable,
+      const std::vector<std::wstring>& arguments,
+      const std::wstring& working_directory = std::wstring(),
+      const std::wstring& output_path = std::wstring());
   bool Running() const;
   // False if it still runs after timeout_ms.
   bool WaitForExit(DWORD timeout_ms, DWORD* exit_code = nullptr) const;
@@ -43,7 +45,6 @@ class Process {
  private:
   HANDLE process_ = nullptr;
   DWORD id_ = 0;
-  DWORD start_error_ = 0;
 };
 
 // Every process running now.

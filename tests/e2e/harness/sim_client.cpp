@@ -67,10 +67,11 @@ SimClient::SimClient(const std::vector<SimWindow>& windows, Options options)
   }
   const std::wstring output_path = directory_ + L"simclient.err";
   const DWORD start = GetTickCount();
-  if (!process_.Start(ProgramDirectory() + L"simclient.exe", arguments,
-                      std::wstring(), output_path)) {
-    failure_ =
-        "cannot start simclient.exe: " + ErrorText(process_.start_error());
+  const testing::AssertionResult created =
+      process_.Start(ProgramDirectory() + L"simclient.exe", arguments,
+                     std::wstring(), output_path);
+  if (!created) {
+    failure_ = created.message();
     return;
   }
   // The client writes its handles once every window has been shown.
