@@ -68,7 +68,7 @@ void BM_Refresh(benchmark::State& state) {
   Lists lists;
   FakeCaption label1, label2;
   // The first refresh hides the windows the later ones show again.
-  TrackedWindowWalks walks(desktop);
+  TrackedWindowWalks walks(desktop, false);
   RefreshWindowLists(desktop, lists.tracked, label1, label2, walks);
   for (auto _ : state) {
     RefreshWindowLists(desktop, lists.tracked, label1, label2, walks);

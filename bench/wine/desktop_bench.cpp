@@ -386,6 +386,9 @@ class TimedWindowSystem final : public corvantis::WindowSystem {
     return times_.Time(Call::kMark,
                        [&] { return inner_.ReadHiddenMark(window); });
   }
+  bool AnyWindowMarked() override {
+    return times_.Time(Call::kMark, [&] { return inner_.AnyWindowMarked(); });
+  }
   corvantis::PanelProcess CurrentProcess() override {
     return times_.Time(Call::kMark, [&] { return inner_.CurrentProcess(); });
   }
@@ -416,7 +419,7 @@ class BenchPanel {
 
   // What a click on 手动刷新 costs, up to the repainted panel.
   void Refresh() {
-    corvantis::TrackedWindowWalks walks(windows_);
+    corvantis::TrackedWindowWalks walks(windows_, false);
     corvantis::RefreshWindowLists(windows_, lists_, label1_, label2_, walks);
     Repaint();
   }

@@ -133,7 +133,7 @@ KindStyle StyleOf(Kind kind) {
 
 }  // namespace
 
-Form1::Live::Live(HWND form, CompanionServices services)
+Form1::Live::Live(HWND form, CompanionServices services, GuardStarter& guard)
     : 大厅名称(GetDlgItem(form, k大厅名称)),
       游戏名称(GetDlgItem(form, k游戏名称)),
       Label1(GetDlgItem(form, kLabel1)),
@@ -143,14 +143,18 @@ Form1::Live::Live(HWND form, CompanionServices services)
       Check1(GetDlgItem(form, kCheck1)),
       Timer1(form, kTimer1, false, kTimerInterval),
       Timer2(form, kTimer2, true, kTimerInterval),
-      panel(services, PanelControls{大厅名称, 游戏名称, Label1, Label2,
-                                    Command2, Text1, Check1, Timer1, Timer2}) {
+      panel(services,
+            PanelControls{大厅名称, 游戏名称, Label1, Label2, Command2, Text1,
+                          Check1, Timer1, Timer2},
+            guard) {
   panel.SetWindowHandle(FromHwnd(form));
 }
 
-Form1::Form1(HINSTANCE instance, CompanionServices services)
+Form1::Form1(HINSTANCE instance, CompanionServices services,
+             GuardStarter& guard)
     : instance_(instance),
       services_(services),
+      guard_(guard),
       background_(CreateSolidBrush(kBackground)) {}
 
 Form1::~Form1() {
@@ -271,7 +275,7 @@ bool Form1::OnCreate() {
   // Ticking it here raises no BN_CLICKED.
   CheckDlgButton(form, kCheck1, BST_CHECKED);
   CreateText1Tooltip();
-  live_.emplace(form, services_);
+  live_.emplace(form, services_, guard_);
   return true;
 }
 

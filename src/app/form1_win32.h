@@ -42,7 +42,7 @@ inline constexpr wchar_t kForm1ClassName[] = L"CorvantisForm1";
 
 class Form1 {
  public:
-  Form1(HINSTANCE instance, CompanionServices services);
+  Form1(HINSTANCE instance, CompanionServices services, GuardStarter& guard);
   Form1(const Form1&) = delete;
   Form1& operator=(const Form1&) = delete;
   ~Form1();
@@ -60,7 +60,7 @@ class Form1 {
   // made once the child windows exist. They outlive the window: it can be
   // destroyed while a handler waits in a modal box.
   struct Live {
-    Live(HWND form, CompanionServices services);
+    Live(HWND form, CompanionServices services, GuardStarter& guard);
     Win32ListBox 大厅名称;
     Win32ListBox 游戏名称;
     Win32Caption Label1;
@@ -92,6 +92,7 @@ class Form1 {
 
   HINSTANCE instance_;
   CompanionServices services_;
+  GuardStarter& guard_;
   UniqueWindow window_;
   UniqueWindow tooltip_;
   UniqueBrush background_;

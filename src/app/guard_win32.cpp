@@ -113,11 +113,11 @@ int Guard(PanelProcess panel) {
 
 }  // namespace
 
-void StartGuard(PanelProcess panel) {
+void GuardOfPanel::StartGuard() {
   // Through a starter that ends at once, so that the guard is no
   // descendant of the panel: "End process tree" on the panel, the common
   // way to end one that stopped answering, must not end the guard too.
-  StartThisProgram(kStarterSwitch, panel);
+  StartThisProgram(kStarterSwitch, panel_);
 }
 
 std::optional<int> RunGuardCommand(const wchar_t* arguments) {

@@ -5,13 +5,21 @@
 
 #include <optional>
 
+#include "app/panel.h"
 #include "platform/window_system.h"
 
 namespace corvantis {
 
 // Starts the guard of this panel process. A failure leaves the panel as it
 // was: the next start still shows what the panel leaves hidden.
-void StartGuard(PanelProcess panel);
+class GuardOfPanel final : public GuardStarter {
+ public:
+  explicit GuardOfPanel(PanelProcess panel) : panel_(panel) {}
+  void StartGuard() override;
+
+ private:
+  PanelProcess panel_;
+};
 
 // Runs the guard, or its starter, when the command line asks for one; the
 // exit code. Nothing for any other command line: that is the panel's.

@@ -116,9 +116,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR arguments,
   corvantis::Win32WindowSystem windows;
   corvantis::Win32FileLookup files;
   corvantis::Win32MessageBoxService boxes;
-  corvantis::Form1 form(instance, {windows, files, boxes});
+  corvantis::GuardOfPanel guard(this_panel);
+  corvantis::Form1 form(instance, {windows, files, boxes}, guard);
   if (!form.Create()) return 1;
-  corvantis::StartGuard(this_panel);
   boxes.SetOwner(form.Handle());
   form.LoadAndShow(show_command);
   return RunMessageLoop(form);

@@ -14,9 +14,11 @@ constexpr char16_t kAutoRefreshOn[] = u"取消自动";
 
 }  // namespace
 
-Panel::Panel(CompanionServices services, PanelControls controls)
+Panel::Panel(CompanionServices services, PanelControls controls,
+             GuardStarter& guard)
     : services_(services),
       controls_(controls),
+      guard_(guard),
       lists_{controls.大厅名称, 大厅句柄_, controls.游戏名称, 游戏句柄_} {}
 
 void Panel::Form_Load() {
@@ -32,9 +34,9 @@ void Panel::Form_Unload() {
   // No tick may hide a window again once the panel is going.
   controls_.Timer1.SetEnabled(false);
   controls_.Timer2.SetEnabled(false);
-  // The same show as before a refresh's scan: also the windows that
-  // refused a show earlier and fell out of the lists.
-  TrackedWindowWalks(services_.windows).ShowAll(lists_);
+  // The same show as before a refresh's scan, and whatever the run has
+  // been, also for any window that fell out of the lists: the last chance.
+  TrackedWindowWalks(services_.windows, true).ShowAll(lists_);
 }
 
 void Panel::ResumeAfterCancelledEnd() {
@@ -46,6 +48,7 @@ void Panel::ResumeAfterCancelledEnd() {
 
 void Panel::大厅名称_Click() {
   RunWalk([&] {
+    StartGuardOnce();
     return SelectTrackedWindow(services_.windows, lists_, lists_.大厅名称,
                                lists_.大厅句柄, unloaded_);
   });
@@ -53,6 +56,7 @@ void Panel::大厅名称_Click() {
 
 void Panel::游戏名称_Click() {
   RunWalk([&] {
+    StartGuardOnce();
     return SelectTrackedWindow(services_.windows, lists_, lists_.游戏名称,
                                lists_.游戏句柄, unloaded_);
   });
@@ -109,7 +113,8 @@ void Panel::Timer2_Timer() {
 
 void Panel::Refresh() {
   RunWalk([&] {
-    TrackedWindowWalks walks(services_.windows, unloaded_);
+    StartGuardOnce();
+    TrackedWindowWalks walks(services_.windows, refused_, unloaded_);
     return RefreshWindowLists(services_.windows, lists_, controls_.Label1,
                               controls_.Label2, walks);
   });
@@ -121,8 +126,16 @@ void Panel::RunWalk(Walk walk) {
   walking_ = true;
   const bool complete = walk();
   walking_ = false;
+  if (complete) return;
+  refused_ = true;
   // No box once the panel is going: it may be the end of the session.
-  if (!complete && !unloaded_) ReportRefusal();
+  if (!unloaded_) ReportRefusal();
+}
+
+void Panel::StartGuardOnce() {
+  if (guard_started_) return;
+  guard_started_ = true;
+  guard_.StartGuard();
 }
 
 void Panel::ReportRefusal() {

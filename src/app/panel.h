@@ -35,6 +35,14 @@ class TimerControl {
   virtual void SetInterval(std::uint32_t milliseconds) = 0;
 };
 
+// Starts the process that shows again what the panel hid if the panel ends
+// without doing so itself.
+class GuardStarter {
+ public:
+  virtual ~GuardStarter() = default;
+  virtual void StartGuard() = 0;
+};
+
 struct PanelControls {
   ListControl& 大厅名称;
   ListControl& 游戏名称;
@@ -49,7 +57,8 @@ struct PanelControls {
 
 class Panel {
  public:
-  Panel(CompanionServices services, PanelControls controls);
+  Panel(CompanionServices services, PanelControls controls,
+        GuardStarter& guard);
 
   // The native window's handle, once it exists.
   void SetWindowHandle(WindowHandle window) { window_ = window; }
@@ -83,18 +92,27 @@ class Panel {
   // timers' ticks are posted, so they come only after the walk.
   template <typename Walk>
   void RunWalk(Walk walk);
+  // Before the first walk that may hide a window, not at start: starting a
+  // process is the dearest part of a start, and nothing is hidden before
+  // the user's first refresh.
+  void StartGuardOnce();
   // A window refused the panel's mark or its show: the client runs with
   // higher rights. The user is told once per run.
   void ReportRefusal();
 
   CompanionServices services_;
   PanelControls controls_;
+  GuardStarter& guard_;
   MemoryList 大厅句柄_;
   MemoryList 游戏句柄_;
   TrackedWindows lists_;
   WindowHandle window_ = 0;
   bool unloaded_ = false;
   bool walking_ = false;
+  bool guard_started_ = false;
+  // A walk of this run was refused: a window this panel hid may have
+  // fallen out of the lists.
+  bool refused_ = false;
   bool told_of_refusal_ = false;
 };
 

@@ -131,6 +131,9 @@ std::int32_t CollectMarkedWindow(WindowHandle window, std::int32_t) {
 }
 
 bool ShowMarkedWindows(WindowSystem& windows, HiddenMark wanted) {
+  // The usual case at start and after every refresh: nothing to look for
+  // among possibly thousands of windows.
+  if (!windows.AnyWindowMarked()) return true;
   MarkedWindows collection{&windows, wanted, {}};
   MarkedWindows* const previous = current_collection;
   current_collection = &collection;
@@ -230,6 +233,7 @@ void CloseAllTrackedWindows(WindowSystem& windows,
 
 bool TrackedWindowWalks::ShowAll(const TrackedWindows& lists) {
   const bool complete = ShowTrackedWindows(windows_, lists);
+  if (!strays_possible_) return complete;
   return ShowWindowsHiddenByThisPanel(windows_) && complete;
 }
 

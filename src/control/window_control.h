@@ -59,19 +59,23 @@ bool ShowWindowsHiddenByThisPanel(WindowSystem& windows);
 void ShowWindowsMarkedBy(WindowSystem& windows, PanelProcess panel);
 
 // The refresh's walks done as above: before the scan every tracked window
-// is shown, and so is every window this panel still keeps hidden (one that
-// refused to be shown fell out of the lists); after it, every tracked
-// window is hidden.
+// is shown; after it, every tracked window is hidden. A window that refused
+// to be shown fell out of the lists while this panel keeps it hidden: when
+// strays_possible says a walk of this run was refused, every such window
+// is shown too, found by a walk of the whole desktop.
 class TrackedWindowWalks final : public RefreshWalks {
  public:
-  explicit TrackedWindowWalks(WindowSystem& windows,
-                              const bool& unloading = kStaysLoaded)
-      : windows_(windows), unloading_(unloading) {}
+  TrackedWindowWalks(WindowSystem& windows, bool strays_possible,
+                     const bool& unloading = kStaysLoaded)
+      : windows_(windows),
+        strays_possible_(strays_possible),
+        unloading_(unloading) {}
   bool ShowAll(const TrackedWindows& lists) override;
   bool HideAll(const TrackedWindows& lists) override;
 
  private:
   WindowSystem& windows_;
+  const bool strays_possible_;
   const bool& unloading_;
 };
 

@@ -36,6 +36,7 @@ class Win32WindowSystem final : public WindowSystem {
   bool MarkHidden(WindowHandle window) override;
   void RemoveHiddenMark(WindowHandle window) override;
   PanelProcess ReadHiddenMark(WindowHandle window) override;
+  bool AnyWindowMarked() override;
   PanelProcess CurrentProcess() override;
   std::uint32_t ProcessStartTime(std::uint32_t process_id) override;
 };

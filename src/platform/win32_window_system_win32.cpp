@@ -218,6 +218,13 @@ PanelProcess Win32WindowSystem::ReadHiddenMark(WindowHandle window) {
               reinterpret_cast<ULONG_PTR>(::GetPropW(hwnd, kMarkStart)))};
 }
 
+bool Win32WindowSystem::AnyWindowMarked() {
+  // A property named by a string is stored under the global atom of that
+  // name, and GetPropW finds none when there is no such atom: without the
+  // atom no window can answer a read of the mark.
+  return ::GlobalFindAtomW(kMarkProcess) != 0;
+}
+
 PanelProcess Win32WindowSystem::CurrentProcess() {
   return {::GetCurrentProcessId(), ThisProcessStart()};
 }

@@ -110,6 +110,9 @@ class WindowSystem {
   virtual void RemoveHiddenMark(WindowHandle window) = 0;
   // The panel the window's mark names; id 0 when it carries none.
   virtual PanelProcess ReadHiddenMark(WindowHandle window) = 0;
+  // False only when no window anywhere carries a mark: one call, so that a
+  // walk looking for marked windows is skipped when there can be none.
+  virtual bool AnyWindowMarked() = 0;
   // This process, as a mark names it.
   virtual PanelProcess CurrentProcess() = 0;
   // The start of the running process with this id, as a mark records it;

@@ -45,7 +45,7 @@ bool operator<(const Entry& a, const Entry& b) { return a.display < b.display; }
 class TrackingTest : public testing::Test {
  protected:
   void Refresh() {
-    TrackedWindowWalks walks(desktop_);
+    TrackedWindowWalks walks(desktop_, false);
     RefreshWindowLists(desktop_, lists_, label1_, label2_, walks);
   }
 

@@ -100,7 +100,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   corvantis::TrackedWindows lists{lobby_names, lobby_handles, game_names,
                                   game_handles};
   corvantis::testing::FakeCaption label1, label2;
-  corvantis::TrackedWindowWalks walks(desktop);
+  corvantis::TrackedWindowWalks walks(desktop, false);
   corvantis::RefreshWindowLists(desktop, lists, label1, label2, walks);
   corvantis::RefreshWindowLists(desktop, lists, label1, label2, walks);
 

@@ -75,4 +75,10 @@ class FakeBoxes final : public MessageBoxService {
   std::function<void()> while_open;
 };
 
+class FakeGuard final : public GuardStarter {
+ public:
+  void StartGuard() override { ++starts; }
+  int starts = 0;
+};
+
 }  // namespace corvantis::testing

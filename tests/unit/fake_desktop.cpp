@@ -270,6 +270,14 @@ PanelProcess FakeDesktop::ReadHiddenMark(WindowHandle handle) {
   return window != nullptr ? window->hidden_by : PanelProcess{};
 }
 
+bool FakeDesktop::AnyWindowMarked() {
+  Record("AnyWindowMarked");
+  for (const auto& [handle, window] : windows_) {
+    if (window.alive && window.hidden_by.id != 0) return true;
+  }
+  return false;
+}
+
 std::uint32_t FakeDesktop::ProcessStartTime(std::uint32_t process_id) {
   if (process_id == this_panel.id) return this_panel.start;
   const auto found = processes.find(process_id);

@@ -99,6 +99,7 @@ class FakeDesktop final : public WindowSystem {
   bool MarkHidden(WindowHandle window) override;
   void RemoveHiddenMark(WindowHandle window) override;
   PanelProcess ReadHiddenMark(WindowHandle window) override;
+  bool AnyWindowMarked() override;
   PanelProcess CurrentProcess() override { return this_panel; }
   std::uint32_t ProcessStartTime(std::uint32_t process_id) override;
 

@@ -56,7 +56,7 @@ TEST(ListUpdateTest, RefreshRefillsEachShownListInOneBatch) {
   for (int refresh = 0; refresh < 2; ++refresh) {
     lobby_names.log.clear();
     game_names.log.clear();
-    TrackedWindowWalks walks(desktop);
+    TrackedWindowWalks walks(desktop, false);
     RefreshWindowLists(desktop, lists, label1, label2, walks);
     EXPECT_EQ(lobby_names.log,
               (std::vector<std::string>{"begin", "clear", "add 1-QQ游戏",

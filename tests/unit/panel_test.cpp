@@ -17,6 +17,7 @@ using testing::FakeCaption;
 using testing::FakeCheck;
 using testing::FakeDesktop;
 using testing::FakeFiles;
+using testing::FakeGuard;
 using testing::FakeText;
 using testing::FakeTimer;
 
@@ -56,17 +57,21 @@ class PanelTest : public ::testing::Test {
   FakeText text1;
   FakeCheck check1;
   FakeTimer timer1{false, 1000}, timer2{true, 1000};
+  FakeGuard guard;
   Panel panel{{desktop, files, boxes},
               {lobby_names, game_names, label1, label2, command2, text1, check1,
-               timer1, timer2}};
+               timer1, timer2},
+              guard};
 };
 
 TEST_F(PanelTest, LoadStartsOnlyTheUpdaterAndLeavesTheListsEmpty) {
   const WindowHandle lobby = desktop.Add(u"QQ游戏", u"QufPanelWnd");
   panel.Form_Load();
+  // No window carries a mark: no walk of the desktop either.
   ASSERT_EQ(desktop.calls.size(), 2u);
-  EXPECT_EQ(desktop.calls[0], "EnumChildWindows 0 0");
+  EXPECT_EQ(desktop.calls[0], "AnyWindowMarked");
   EXPECT_EQ(desktop.calls[1].rfind("ShellExecuteW", 0), 0u);
+  EXPECT_EQ(guard.starts, 0);
   EXPECT_EQ(lobby_names.ListCount(), 0);
   EXPECT_EQ(label1.Caption(), u"大厅个数：");
   EXPECT_TRUE(desktop.IsWindowVisible(lobby));
@@ -94,6 +99,7 @@ TEST_F(PanelTest, ManualRefreshThenListClicksSelectAWindow) {
   EXPECT_EQ(label2.Caption(), u"游戏个数：1");
   EXPECT_EQ(lobby_names.List(1), u"2-QQ游戏");
   EXPECT_FALSE(AnyVisible({lobby1, lobby2, game}));
+  EXPECT_EQ(guard.starts, 1);
 
   lobby_names.Select(1);
   panel.大厅名称_Click();
@@ -104,6 +110,8 @@ TEST_F(PanelTest, ManualRefreshThenListClicksSelectAWindow) {
   panel.游戏名称_Click();
   EXPECT_TRUE(desktop.IsWindowVisible(game));
   EXPECT_FALSE(AnyVisible({lobby1, lobby2}));
+  panel.Command1_Click();
+  EXPECT_EQ(guard.starts, 1);
 }
 
 TEST_F(PanelTest, CloseAllKeepsTheCountsOfTheLastRefresh) {
