@@ -36,7 +36,8 @@ void Panel::Form_Unload() {
   controls_.Timer2.SetEnabled(false);
   // The same show as before a refresh's scan, and whatever the run has
   // been, also for any window that fell out of the lists: the last chance.
-  TrackedWindowWalks(services_.windows, true).ShowAll(lists_);
+  TrackedWindowWalks(services_.windows, /*strays_possible=*/true)
+      .ShowAll(lists_);
 }
 
 void Panel::ResumeAfterCancelledEnd() {

@@ -131,8 +131,8 @@ std::int32_t CollectMarkedWindow(WindowHandle window, std::int32_t) {
 }
 
 bool ShowMarkedWindows(WindowSystem& windows, HiddenMark wanted) {
-  // The usual case at start and after every refresh: nothing to look for
-  // among possibly thousands of windows.
+  // The usual case, at start above all: no panel left a mark anywhere, so
+  // there is nothing to look for among possibly thousands of windows.
   if (!windows.AnyWindowMarked()) return true;
   MarkedWindows collection{&windows, wanted, {}};
   MarkedWindows* const previous = current_collection;
