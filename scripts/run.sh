@@ -41,7 +41,7 @@ source scripts/wine-env.sh
 wine_env_up "$demo/wine"
 
 rm -f "$demo/handles.txt"
-"$WINE64" "$build/tests/e2e/simclient.exe" --windows "$(dos "$demo/windows.txt")" \
+"$WINE" "$build/tests/e2e/simclient.exe" --windows "$(dos "$demo/windows.txt")" \
   --log "$(dos "$demo/closed.txt")" --handles "$(dos "$demo/handles.txt")" \
   >"$demo/simclient.log" 2>&1 </dev/null &
 for _ in $(seq 100); do
@@ -51,12 +51,12 @@ done
 
 if [ "${WINE_ENV_USE_DISPLAY:-0}" = 1 ]; then
   echo "run: the panel opens on $DISPLAY; close it to end."
-  (cd "$folder" && "$WINE64" Corvantis.exe >"$demo/corvantis.log" 2>&1 </dev/null)
+  (cd "$folder" && "$WINE" Corvantis.exe >"$demo/corvantis.log" 2>&1 </dev/null)
   exit 0
 fi
 
-(cd "$folder" && "$WINE64" Corvantis.exe >"$demo/corvantis.log" 2>&1 </dev/null &)
-"$WINE64" "$build/tools/demo/demo_click.exe" "手动刷新" 30000 \
+(cd "$folder" && "$WINE" Corvantis.exe >"$demo/corvantis.log" 2>&1 </dev/null &)
+"$WINE" "$build/tools/demo/demo_click.exe" "手动刷新" 30000 \
   >"$demo/click.log" 2>&1 </dev/null || {
   echo "run: the panel did not come up" >&2
   exit 1

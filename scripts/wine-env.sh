@@ -19,7 +19,7 @@
 #   WINE_ENV_LOCPATH=DIR     keep the compiled locale there instead (it
 #                            takes seconds to build and never changes)
 # Exports: WINEPREFIX, WINEARCH, WINEDEBUG, WINEDLLOVERRIDES, LOCPATH, LC_ALL, DISPLAY,
-# WINE (the loader of the prefix's architecture), WINE64, WINESERVER,
+# WINE (the loader of the prefix's architecture, wrapped), WINE64, WINESERVER,
 # CORVANTIS_BROWSER_LOG (file that receives every URL Wine would open in a
 # browser, one line per call), WINE_ENV_STATE.
 
@@ -110,6 +110,25 @@ EOF
   WINE="$bindir/wine"
 }
 
+# Debian's wine64 has no preloader, and its loader is linked at 0x7d000000.
+# This kernel starts the heap of such a program anywhere in the 1 GB above
+# it, so about one start in several thousand finds its heap on 0x7ffe0000,
+# the page Windows programs read the shared user data from. Wine then
+# reports the clash on its err channel, which WINEDEBUG=-all silences, and
+# exits with 1 before it reaches the server, and the CreateProcess that
+# started it fails with ERROR_INTERNAL_ERROR. Without address randomization
+# the heap starts right after the loader; every process Wine starts
+# inherits the setting.
+_wine_env_make_wine64() {
+  local wrapper="$WINE_ENV_STATE/wine64"
+  cat >"$wrapper" <<EOF || return 1
+#!/bin/sh
+exec setarch "$(uname -m)" --addr-no-randomize "$WINE64" "\$@"
+EOF
+  chmod +x "$wrapper" || return 1
+  WINE=$wrapper
+}
+
 _wine_env_make_prefix() {
   local ready="$WINEPREFIX/.corvantis-ready"
   [ -f "$ready" ] && return 0
@@ -155,7 +174,7 @@ wine_env_up() {
   case $WINE_ENV_ARCH in
     win64)
       export WINEPREFIX="$WINE_ENV_STATE/prefix"
-      WINE=$WINE64
+      _wine_env_make_wine64 || return 1
       ;;
     win32)
       export WINEPREFIX="$WINE_ENV_STATE/prefix-win32"
