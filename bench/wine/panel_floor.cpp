@@ -96,7 +96,8 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam,
       SetBkColor(reinterpret_cast<HDC>(wparam), kBackground);
       return reinterpret_cast<LRESULT>(g_background);
     case WM_TIMER:
-      SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE);
+      SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0,
+                   SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
       return 0;
     case WM_DESTROY:
       PostQuitMessage(0);

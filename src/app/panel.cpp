@@ -34,10 +34,9 @@ void Panel::Form_Unload() {
   // No tick may hide a window again once the panel is going.
   controls_.Timer1.SetEnabled(false);
   controls_.Timer2.SetEnabled(false);
-  // The same show as before a refresh's scan, and whatever the run has
-  // been, also for any window that fell out of the lists: the last chance.
-  TrackedWindowWalks(services_.windows, /*strays_possible=*/true)
-      .ShowAll(lists_);
+  // Whatever the run has been, also for any window that fell out of the
+  // lists: the last chance.
+  ShowEveryWindowOfThisPanel(services_.windows, lists_);
 }
 
 void Panel::ResumeAfterCancelledEnd() {
@@ -109,7 +108,7 @@ void Panel::Timer1_Timer() {
 }
 
 void Panel::Timer2_Timer() {
-  services_.windows.SetWindowPos(window_, kHwndTopmost, kSwpNoSizeNoMove);
+  services_.windows.SetWindowPos(window_, kHwndTopmost, kSwpStayOnTop);
 }
 
 void Panel::Refresh() {

@@ -35,26 +35,39 @@ class WindowReach {
            windows_.ReadHiddenMark(window) == windows_.CurrentProcess();
   }
 
-  void Show(WindowHandle window, ShowCommand command) {
+  // Returns whether the window answered, so the call was not queued.
+  bool Show(WindowHandle window, ShowCommand command) {
     const bool answers = Answers(window);
     if (answers) {
       windows_.ShowWindow(window, command);
     } else {
       windows_.ShowWindowAsync(window, command);
     }
-    if (command != ShowCommand::ShowNormal &&
-        command != ShowCommand::ShowNoActivate) {
-      return;
-    }
+    return answers;
+  }
+
+  // Shows a window the panel may have hidden, and takes its mark away.
+  void ShowAgain(WindowHandle window, ShowCommand command) {
     // A refused show leaves the window hidden: it keeps its mark, so that
     // a later walk, the next panel or the crash path still finds it. A
     // queued show is trusted: it takes effect when the thread runs again.
-    if (answers && !windows_.IsWindowVisible(window) &&
+    if (Show(window, command) && !windows_.IsWindowVisible(window) &&
         windows_.IsWindow(window)) {
       refused_ = true;
       return;
     }
     windows_.RemoveHiddenMark(window);
+  }
+
+  bool Minimised(WindowHandle window) { return windows_.IsIconic(window); }
+
+  // Whether the window's thread answered; asked once per walk.
+  bool Answers(WindowHandle window) {
+    const auto known = answers_.find(window);
+    if (known != answers_.end()) return known->second;
+    const bool answers = windows_.Responds(window);
+    answers_.emplace(window, answers);
+    return answers;
   }
 
   void Place(WindowHandle window) {
@@ -85,14 +98,6 @@ class WindowReach {
   bool Complete() const { return !refused_; }
 
  private:
-  bool Answers(WindowHandle window) {
-    const auto known = answers_.find(window);
-    if (known != answers_.end()) return known->second;
-    const bool answers = windows_.Responds(window);
-    answers_.emplace(window, answers);
-    return answers;
-  }
-
   // At the origin, 800 x 600; a minimised window keeps its icon's size
   // wherever it is moved, so there the corner is all that is placed.
   bool Placed(WindowHandle window) {
@@ -121,8 +126,23 @@ void ForEachHandle(const ListControl& handles, Visit visit) {
 // focus where it is.
 void ShowAndPlace(WindowReach& reach, WindowHandle window,
                   ShowCommand command = ShowCommand::ShowNoActivate) {
-  reach.Show(window, command);
+  reach.ShowAgain(window, command);
   reach.Place(window);
+}
+
+// Before a scan a window need only be visible. One that is minimised is
+// shown minimised: the system gives the focus to every window restored
+// from minimised, whatever the show command says.
+// A queued show may come only after the scan, and the window then falls
+// out of the lists: it is restored, to come back whole.
+void ShowForScan(WindowReach& reach, WindowHandle window) {
+  ShowAndPlace(reach, window,
+               reach.Minimised(window) && reach.Answers(window)
+                   ? ShowCommand::ShowMinNoActive
+                   : ShowCommand::ShowNoActivate);
+  // The panel unloaded inside this show, and its restore may have reached
+  // the window before this walk's show did.
+  if (reach.Unloading()) ShowAndPlace(reach, window);
 }
 
 // Games are minimised before they are hidden; lobbies are not.
@@ -232,6 +252,12 @@ bool ShowTrackedWindows(WindowSystem& windows, const TrackedWindows& lists) {
   return reach.Complete();
 }
 
+bool ShowEveryWindowOfThisPanel(WindowSystem& windows,
+                                const TrackedWindows& lists) {
+  const bool complete = ShowTrackedWindows(windows, lists);
+  return ShowWindowsHiddenByThisPanel(windows) && complete;
+}
+
 void RestoreWindowsOfEndedPanels(WindowSystem& windows) {
   ShowMarkedWindows(windows, HiddenMark::GonePanel);
 }
@@ -276,7 +302,11 @@ void CloseAllTrackedWindows(WindowSystem& windows,
 }
 
 bool TrackedWindowWalks::ShowAll(const TrackedWindows& lists) {
-  const bool complete = ShowTrackedWindows(windows_, lists);
+  WindowReach reach(windows_, unloading_);
+  const auto show = [&](WindowHandle window) { ShowForScan(reach, window); };
+  ForEachHandle(lists.大厅句柄, show);
+  ForEachHandle(lists.游戏句柄, show);
+  const bool complete = reach.Complete();
   if (!strays_possible_) return complete;
   return ShowWindowsHiddenByThisPanel(windows_) && complete;
 }

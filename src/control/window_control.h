@@ -38,6 +38,10 @@ bool HideTrackedWindows(WindowSystem& windows, const TrackedWindows& lists,
                         const bool& unloading = kStaysLoaded);
 // Restores every tracked window, lobbies first.
 bool ShowTrackedWindows(WindowSystem& windows, const TrackedWindows& lists);
+// The same, and every window that fell out of the lists while this panel
+// keeps it hidden: the panel's last walk.
+bool ShowEveryWindowOfThisPanel(WindowSystem& windows,
+                                const TrackedWindows& lists);
 // Hides every tracked window, then shows and places the one selected in
 // names, whose handle is the entry of the same index in handles. Nothing
 // happens when names has no selection.
@@ -59,7 +63,8 @@ bool ShowWindowsHiddenByThisPanel(WindowSystem& windows);
 void ShowWindowsMarkedBy(WindowSystem& windows, PanelProcess panel);
 
 // The refresh's walks done as above: before the scan every tracked window
-// is shown; after it, every tracked window is hidden. A window that refused
+// is shown, a minimised one as it is, so that no window takes the focus;
+// after it, every tracked window is hidden. A window that refused
 // to be shown fell out of the lists while this panel keeps it hidden: when
 // strays_possible says a walk of this run was refused, every such window
 // is shown too, found by a walk of the whole desktop.

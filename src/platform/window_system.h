@@ -34,7 +34,9 @@ enum class ShowCommand : std::int32_t {
 
 constexpr std::uint32_t kWmClose = 16;
 constexpr WindowHandle kHwndTopmost = -1;
-constexpr std::uint32_t kSwpNoSizeNoMove = 3;
+// SWP_NOSIZE, SWP_NOMOVE and SWP_NOACTIVATE: keeping the panel on top
+// must not take the focus from whoever types elsewhere, once a second.
+constexpr std::uint32_t kSwpStayOnTop = 0x13;
 
 // A panel process as the mark on a window it hid names it: the process id
 // and the low 32 bits of its start time, never 0, so that a process id used

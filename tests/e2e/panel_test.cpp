@@ -117,14 +117,14 @@ TEST_F(PanelTest, ManualRefreshListsAndHidesTheClientWindows) {
   EXPECT_TRUE(IsWindowVisible(client_.HandleOf(L"宽360")));
 }
 
-TEST_F(PanelTest, ChoosingAnEntryShowsOnlyItsWindow) {
+TEST_F(PanelTest, ChoosingAnEntryShowsOnlyItsWindowAndFocusesIt) {
   ClickRefresh();
-  ASSERT_TRUE(SelectListBoxEntry(games_, EntryOf(games_, L"中国象棋")));
-  EXPECT_TRUE(OnlyVisible(client_.HandleOf(L"中国象棋")));
-
-  // The arrow keys move through a list as clicks do.
   std::vector<HWND> lobbies = client_.HandlesOf(L"QQ游戏");
   ASSERT_EQ(lobbies.size(), 2u);
+  // After a refresh every window is hidden: choosing a lobby shows no game
+  // on the way, and activates nothing but the lobby.
+  size_t shown = client_.Shown().size();
+  size_t activated = client_.Activated().size();
   ASSERT_TRUE(SelectListBoxEntry(lobbies_, 0));
   HWND first = nullptr;
   ASSERT_TRUE(WaitUntil(
@@ -135,6 +135,24 @@ TEST_F(PanelTest, ChoosingAnEntryShowsOnlyItsWindow) {
         return first != nullptr;
       },
       kWaitMs));
+  EXPECT_TRUE(OnlyVisible(first));
+  EXPECT_TRUE(HasTheFocus(first));
+  EXPECT_TRUE(OnlyThisSince(client_.Shown(), shown, first));
+  EXPECT_TRUE(OnlyThisSince(client_.Activated(), activated, first));
+
+  // From the lobby to a game: the other windows stay as they are.
+  HWND game = client_.HandleOf(L"中国象棋");
+  shown = client_.Shown().size();
+  activated = client_.Activated().size();
+  ASSERT_TRUE(SelectListBoxEntry(games_, EntryOf(games_, L"中国象棋")));
+  EXPECT_TRUE(OnlyVisible(game));
+  EXPECT_TRUE(WaitUntil([&] { return ShownAndPlaced(game); }, kWaitMs));
+  EXPECT_TRUE(HasTheFocus(game));
+  EXPECT_TRUE(OnlyThisSince(client_.Shown(), shown, game));
+  EXPECT_TRUE(OnlyThisSince(client_.Activated(), activated, game));
+
+  // The arrow keys move through a list as clicks do.
+  ASSERT_TRUE(SelectListBoxEntry(lobbies_, 0));
   EXPECT_TRUE(OnlyVisible(first));
   PostKey(lobbies_, VK_DOWN);
   EXPECT_TRUE(

@@ -67,6 +67,25 @@ TEST_F(PanelTimersTest, HalfSecondPeriodRefreshesOverAndOver) {
   EXPECT_EQ(WindowTitle(Control(kLabel1)), L"大厅个数：2");
 }
 
+TEST_F(PanelTimersTest, RefreshesLeaveTheFocusWithAnotherProgram) {
+  SwitchOn(L"0.5");
+  ASSERT_TRUE(WaitUntil([&] { return ListsFull(); }, kWaitMs));
+  // The user types into another program while the ticks go on.
+  OwnWindow chat(L"ChatWnd", L"聊天", {100, 100, 400, 300});
+  ASSERT_NE(chat.window(), nullptr);
+  ASSERT_TRUE(SetForegroundWindow(chat.window()));
+  ASSERT_TRUE(HasTheFocus(chat.window()));
+  const size_t activated = client_.Activated().size();
+  // Each refresh shows the four windows for a moment: two refreshes.
+  const size_t shown = client_.Shown().size();
+  EXPECT_TRUE(
+      WaitUntil([&] { return client_.Shown().size() >= shown + 8; }, kTicksMs));
+  EXPECT_TRUE(AllTrackedHidden());
+  EXPECT_EQ(GetForegroundWindow(), chat.window())
+      << ClassName(GetForegroundWindow()).c_str();
+  EXPECT_EQ(client_.Activated().size(), activated);
+}
+
 TEST_F(PanelTimersTest, ZeroPeriodIsOnButNeverTicks) {
   ClickRefresh();
   SwitchOn(L"0");

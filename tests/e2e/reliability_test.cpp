@@ -25,6 +25,18 @@ DWORD MarkOf(HWND window) {
       reinterpret_cast<ULONG_PTR>(GetPropW(window, kMark)));
 }
 
+// What a failed check of ShownAtOrigin needs to explain itself.
+std::string Describe(HWND window) {
+  const WindowState state = ReadWindow(window);
+  return "visible " + std::to_string(state.visible) + ", iconic " +
+         std::to_string(state.iconic) + ", at " +
+         std::to_string(state.rect.left) + "," +
+         std::to_string(state.rect.top) + " to " +
+         std::to_string(state.rect.right) + "," +
+         std::to_string(state.rect.bottom) + ", mark " +
+         std::to_string(MarkOf(window));
+}
+
 bool ShownAtOrigin(HWND window) {
   WindowState state = ReadWindow(window);
   return state.visible && !state.iconic && state.rect.left == 0 &&
@@ -479,7 +491,8 @@ TEST_F(ReliabilityTest, AWindowThatStopsAnsweringMidRefresh) {
   ASSERT_NO_FATAL_FAILURE(CloseAndWait(panel_, form_));
   form_ = nullptr;
   EXPECT_TRUE(AllTrackedShownAtOrigin());
-  EXPECT_TRUE(WaitUntil([&] { return ShownAtOrigin(stuck); }, kWaitMs));
+  EXPECT_TRUE(WaitUntil([&] { return ShownAtOrigin(stuck); }, kWaitMs))
+      << Describe(stuck);
 }
 
 }  // namespace

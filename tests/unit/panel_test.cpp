@@ -218,7 +218,7 @@ TEST_F(PanelTest, UnloadInsideAWalkWinsWhereverItComes) {
     }
     panel.ResumeAfterCancelledEnd();
   }
-  EXPECT_GE(rounds, 10);
+  EXPECT_GE(rounds, 8);
 }
 
 TEST_F(PanelTest, HandlersSentDuringAWalkDoNotRunInsideIt) {
@@ -323,7 +323,7 @@ TEST_F(PanelTest, StayOnTopTickAndCheckBox) {
   panel.Timer2_Timer();
   EXPECT_EQ(desktop.calls,
             std::vector<std::string>{"SetWindowPos " +
-                                     std::to_string(kPanelWindow) + " -1 3"});
+                                     std::to_string(kPanelWindow) + " -1 19"});
   check1.value = 0;
   panel.Check1_Click();
   EXPECT_FALSE(timer2.Enabled());

@@ -185,17 +185,17 @@ TEST_F(RefreshTest, ShowsTheLastRefreshsWindowsBeforeScanningThemAgain) {
 
   const std::string l = std::to_string(lobby), g = std::to_string(game);
   const std::vector<std::string> expected = {
-      // Show the last refresh's windows without activating them: lobbies,
-      // then games. The lobby was never minimised: it is still in place.
+      // Show the last refresh's windows without activating them, lobbies
+      // first; the game as it is, minimised, since a restore would give it
+      // the focus. Both are still in place.
       "Responds " + l + " 0", "ShowWindow " + l + " 4", "Responds " + g + " 0",
-      "ShowWindow " + g + " 4", "MoveWindow " + g + " 0 0 800 600 -1",
+      "ShowWindow " + g + " 7",
       // No show was refused, so no window can have fallen out of the
       // lists: scan at once.
       "EnumChildWindows 0 0",
       // Hide: lobbies directly, games minimised first, without activation.
       "Responds " + l + " 0", "ShowWindow " + l + " 0", "Responds " + g + " 0",
-      "ShowWindow " + g + " 7", "ShowWindow " + g + " 0",
-      "MoveWindow " + g + " 0 0 800 600 -1"};
+      "ShowWindow " + g + " 7", "ShowWindow " + g + " 0"};
   EXPECT_EQ(desktop.calls, expected);
   EXPECT_TRUE(desktop.activations.empty());
   EXPECT_EQ(desktop.active, typing);
@@ -204,14 +204,17 @@ TEST_F(RefreshTest, ShowsTheLastRefreshsWindowsBeforeScanningThemAgain) {
   EXPECT_EQ(Entries(game_names), (std::vector<std::string>{"1-斗地主"}));
 }
 
-TEST_F(RefreshTest, MinimisedTrackedWindowComesBackRestoredAndIsRecorded) {
+TEST_F(RefreshTest, MinimisedTrackedWindowIsRecordedAgainAndChosenRestored) {
   const WindowHandle game = desktop.Add(u"斗地主", u"QufPanelWnd");
   Refresh();
   desktop.Window(game).visible = true;
   desktop.Window(game).minimized = true;  // the user minimised it
   Refresh();
   EXPECT_EQ(Entries(game_names), (std::vector<std::string>{"1-斗地主"}));
-  desktop.ShowWindow(game, ShowCommand::ShowNormal);
+  EXPECT_FALSE(desktop.IsWindowVisible(game));
+  game_names.Select(0);
+  SelectTrackedWindow(desktop, lists, game_names, game_handles);
+  EXPECT_FALSE(desktop.Window(game).minimized);
   EXPECT_TRUE(AtOrigin800x600(desktop.GetWindowRect(game)));
 }
 

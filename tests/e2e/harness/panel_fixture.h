@@ -126,8 +126,25 @@ class PanelFixture : public testing::Test {
            state.rect.bottom == 600;
   }
 
+  static bool HasTheFocus(HWND window) {
+    return WaitUntil([&] { return GetForegroundWindow() == window; }, kWaitMs);
+  }
+
+  // True when the client's log, of activations or shows, has entries past
+  // from, and every one of them is window.
+  static testing::AssertionResult OnlyThisSince(const std::vector<HWND>& log,
+                                                size_t from, HWND window) {
+    if (log.size() <= from) return testing::AssertionFailure() << "none";
+    for (size_t i = from; i < log.size(); ++i) {
+      if (log[i] != window) {
+        return testing::AssertionFailure() << WindowTitle(log[i]).c_str();
+      }
+    }
+    return testing::AssertionSuccess();
+  }
+
   // Picks the game in the list as a click would; true once it shows. (Hiding
-  // a game flashes it minimised first: visible alone is not shown.)
+  // a game minimises it first: visible alone is not shown.)
   bool ChooseGame(const std::wstring& title) {
     HWND game = client_.HandleOf(title);
     // A refresh between the choice and its notice empties the choice:

@@ -107,14 +107,21 @@ testing::AssertionResult SimClient::started() const {
          << "the simulated client did not start: " << failure_;
 }
 
+namespace {
+
+HWND HandleFromText(const std::wstring& text) {
+  auto handle = static_cast<INT32>(_wtoi(text.c_str()));
+  return reinterpret_cast<HWND>(static_cast<INT_PTR>(handle));
+}
+
+}  // namespace
+
 std::vector<SimWindowHandle> SimClient::Windows() const {
   std::vector<SimWindowHandle> windows;
   for (const std::wstring& line : SplitLines(ReadUtf8File(handles_path_))) {
     std::vector<std::wstring> fields = Fields(line);
     if (fields.size() != 3) continue;
-    auto handle = static_cast<INT32>(_wtoi(fields[0].c_str()));
-    windows.push_back({reinterpret_cast<HWND>(static_cast<INT_PTR>(handle)),
-                       fields[1], fields[2]});
+    windows.push_back({HandleFromText(fields[0]), fields[1], fields[2]});
   }
   return windows;
 }
@@ -132,15 +139,37 @@ HWND SimClient::HandleOf(const std::wstring& title) const {
   return handles.size() == 1 ? handles[0] : nullptr;
 }
 
+std::vector<SimWindowHandle> SimClient::Logged(const std::wstring& what) const {
+  std::vector<SimWindowHandle> lines;
+  for (const std::wstring& line : SplitLines(ReadUtf8File(log_path_))) {
+    std::vector<std::wstring> fields = Fields(line);
+    if (fields.size() == 3 && fields[0] == what) {
+      lines.push_back({HandleFromText(fields[1]), L"", fields[2]});
+    }
+  }
+  return lines;
+}
+
 std::vector<std::wstring> SimClient::LoggedTitles(
     const std::wstring& what) const {
   std::vector<std::wstring> titles;
-  for (const std::wstring& line : SplitLines(ReadUtf8File(log_path_))) {
-    std::vector<std::wstring> fields = Fields(line);
-    if (fields.size() == 3 && fields[0] == what) titles.push_back(fields[2]);
-  }
+  for (const SimWindowHandle& line : Logged(what)) titles.push_back(line.title);
   return titles;
 }
+
+std::vector<HWND> SimClient::LoggedHandles(const std::wstring& what) const {
+  std::vector<HWND> handles;
+  for (const SimWindowHandle& line : Logged(what)) {
+    handles.push_back(line.window);
+  }
+  return handles;
+}
+
+std::vector<HWND> SimClient::Activated() const {
+  return LoggedHandles(L"activate");
+}
+
+std::vector<HWND> SimClient::Shown() const { return LoggedHandles(L"show"); }
 
 std::vector<std::wstring> SimClient::ClosedTitles() const {
   return LoggedTitles(L"close");

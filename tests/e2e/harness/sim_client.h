@@ -60,6 +60,10 @@ class SimClient {
   HWND HandleOf(const std::wstring& title) const;
   // Titles of the windows in the order their WM_CLOSE arrived.
   std::vector<std::wstring> ClosedTitles() const;
+  // The windows activated, or made visible from hidden, since the client
+  // showed its windows, in order.
+  std::vector<HWND> Activated() const;
+  std::vector<HWND> Shown() const;
   // How many slow shows, hides or moves the "slow" windows have begun.
   int SlowCalls() const;
 
@@ -68,8 +72,10 @@ class SimClient {
   void Resume();
 
  private:
-  // Titles of the log's lines of one kind, in order.
+  // The log's lines of one kind, in order.
+  std::vector<SimWindowHandle> Logged(const std::wstring& what) const;
   std::vector<std::wstring> LoggedTitles(const std::wstring& what) const;
+  std::vector<HWND> LoggedHandles(const std::wstring& what) const;
 
   std::wstring directory_;
   std::wstring handles_path_;

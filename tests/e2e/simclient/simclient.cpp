@@ -12,7 +12,9 @@
 //   kSlowMs over each show, hide or move done to it.
 // --log: each WM_CLOSE received is appended at once as the UTF-8 line
 //   "close<TAB><handle><TAB><title>"; each slow start of a show, hide or
-//   move as "slow<TAB><handle><TAB><title>".
+//   move as "slow<TAB><handle><TAB><title>"; once every window is shown,
+//   each activation as "activate<TAB>...", and each time a hidden window
+//   is made visible as "show<TAB>...".
 // --handles: whenever the set of windows changes, replaced by lines
 //   "<handle><TAB><class><TAB><title>" for every open window. Its first
 //   appearance means every window exists and has been shown.
@@ -253,6 +255,19 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam,
       }
       DestroyWindow(window);
       return 0;
+    case WM_ACTIVATE:
+      if (LOWORD(wparam) != WA_INACTIVE && g_started) {
+        Log(L"activate", window, slot->description.title);
+      }
+      break;
+    case WM_WINDOWPOSCHANGED:
+      // Not WM_SHOWWINDOW, which a restore from minimised does not send.
+      if ((reinterpret_cast<const WINDOWPOS*>(lparam)->flags &
+           SWP_SHOWWINDOW) != 0 &&
+          g_started) {
+        Log(L"show", window, slot->description.title);
+      }
+      break;
     case WM_WINDOWPOSCHANGING:
       // Every show, hide and move passes here before it takes effect.
       if (slot->description.behaviour == Behaviour::kSlow && g_started) {
