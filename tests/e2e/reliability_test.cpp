@@ -152,6 +152,12 @@ class ReliabilityTest : public PanelFixture {
     return slowest;
   }
 
+  static std::wstring BoxText(HWND box) {
+    std::wstring text;
+    for (const std::wstring& part : ChildTexts(box, L"Static")) text += part;
+    return text;
+  }
+
   void CloseAndWait(Process& panel, HWND form) {
     PostMessageW(form, WM_CLOSE, 0, 0);
     ASSERT_TRUE(panel.WaitForExit(kWaitMs));
@@ -189,6 +195,32 @@ TEST_F(ReliabilityTest, NextStartShowsWhatAKilledPanelLeftHidden) {
   ASSERT_TRUE(AnswerMessageBox(box, IDOK));
   panel_ = std::move(next);
   form_ = form;
+}
+
+// The exe moved away once the panel runs: every start of its guard fails.
+TEST_F(ReliabilityTest, WithoutAGuardThePanelSaysSoOnceAndGoesOn) {
+  const std::wstring moved = folder_ + L"moved.exe";
+  ASSERT_TRUE(MoveFileW(Image().c_str(), moved.c_str()));
+  PostClick(Control(kCommand1));
+  HWND box = WaitForMessageBox(panel_.id(), kWaitMs);
+  ASSERT_NE(box, nullptr);
+  EXPECT_NE(BoxText(box).find(L"守护进程"), std::wstring::npos);
+  // Told after the refresh.
+  EXPECT_TRUE(ListsFull());
+  EXPECT_EQ(VisibleTracked(), 0);
+  ASSERT_TRUE(AnswerMessageBox(box, IDOK));
+  ASSERT_TRUE(ChooseGame(L"斗地主"));
+  // A box of that choice would be open by the end of this round trip.
+  ASSERT_TRUE(Responds(form_));
+  EXPECT_EQ(WaitForMessageBox(panel_.id(), 0), nullptr);
+  EXPECT_TRUE(Guards().empty());
+
+  // Startable again, the guard comes with the next choice.
+  ASSERT_TRUE(MoveFileW(moved.c_str(), Image().c_str()));
+  ASSERT_TRUE(ChooseGame(L"中国象棋"));
+  EXPECT_TRUE(
+      WaitUntil([&] { return GuardWaits(panel_.id()) && Guards().size() == 1; },
+                kWaitMs));
 }
 
 class InjectedFaultTest : public ReliabilityTest,
@@ -259,7 +291,12 @@ class GuardTest : public ReliabilityTest {
   SimClient other_{{{L"QufPanelWnd", L"自己藏的", 800, 600, false}}};
 };
 
-TEST_F(GuardTest, EndingThePanelAloneBringsItsWindowsBackWithinASecond) {
+TEST_F(GuardTest, EndedFromOutsideItComesBackWithTheNextWalkAndRestores) {
+  EndProcess(Guards()[0]);
+  ASSERT_TRUE(ChooseGame(L"斗地主"));
+  ASSERT_TRUE(
+      WaitUntil([&] { return GuardWaits(panel_.id()) && Guards().size() == 1; },
+                kWaitMs));
   const std::vector<HWND> tracked = Tracked();
   panel_.Kill();  // TerminateProcess, returns once the panel has ended
   form_ = nullptr;
