@@ -136,28 +136,47 @@ std::wstring ImagePath(HANDLE process) {
   return std::wstring(path, length);
 }
 
-// Only a panel of this very program, the one started at that time, is
-// guarded: a switch naming any other process makes the guard leave.
-bool IsThisProgramsPanel(HANDLE process, PanelProcess panel) {
+// Only a panel of this very program is guarded: a switch naming any other
+// running process makes the guard leave.
+bool IsThisProgram(HANDLE process) {
   const std::wstring image = ImagePath(process);
-  return !image.empty() && StartTimeOf(process) == panel.start &&
+  return !image.empty() &&
          CompareStringOrdinal(image.c_str(), -1,
                               ImagePath(GetCurrentProcess()).c_str(), -1,
                               TRUE) == CSTR_EQUAL;
 }
 
+// True when the panel named no longer runs: the process is gone, has
+// ended, or the id now names a process started at another time.
+bool HasEnded(HANDLE process, PanelProcess panel) {
+  return process == nullptr ||
+         WaitForSingleObject(process, 0) != WAIT_TIMEOUT ||
+         StartTimeOf(process) != panel.start;
+}
+
 int Guard(PanelProcess panel) {
   const HANDLE process = OpenProcess(
       SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, panel.id);
-  if (process == nullptr) return 1;
-  if (!IsThisProgramsPanel(process, panel)) {
+  // Some process runs under the id that may not even be queried: no panel.
+  if (process == nullptr && GetLastError() != ERROR_INVALID_PARAMETER) {
+    return 1;
+  }
+  Win32WindowSystem windows;
+  // The starter runs between the panel and its guard, and the panel may
+  // have ended meanwhile. Only windows marked with this very id and start
+  // are shown, which no running panel can carry.
+  if (HasEnded(process, panel)) {
+    if (process != nullptr) CloseHandle(process);
+    ShowWindowsMarkedBy(windows, panel);
+    return 0;
+  }
+  if (!IsThisProgram(process)) {
     CloseHandle(process);
     return 1;
   }
   // The first window call of a process sets up its side of the window
   // system (under Wine it loads the display driver, a few hundred ms):
   // made now, it is not paid for between the panel's end and the restore.
-  Win32WindowSystem windows;
   windows.EnumChildWindows(
       0, [](WindowHandle, std::int32_t) -> std::int32_t { return 0; }, 0);
   // One guard per panel, whoever starts more. The name also tells that the

@@ -313,30 +313,51 @@ TEST_F(GuardTest, AfterANormalCloseTheGuardLeavesTouchingNothing) {
   EXPECT_FALSE(IsWindowVisible(other_.HandleOf(L"自己藏的")));
 }
 
-// Started by hand for anything but a running panel of this very exe, or a
-// second time for one, a guard leaves at once and the windows stay as
-// they are.
-TEST_F(GuardTest, AGuardForAnythingButItsPanelLeaves) {
+// Started by hand for anything but a panel of this very exe, or a second
+// time for one, a guard leaves at once (1) and the windows stay as they
+// are; for a panel that has ended (0) it shows only what that one hid.
+TEST_F(GuardTest, AGuardTouchesOnlyWhatItsPanelHid) {
   const DWORD start = StartTimeOf(panel_.id());
   const DWORD client = client_.process().id();
-  const std::vector<std::vector<std::wstring>> switches = {
-      {L"/guard", std::to_wstring(client),
-       std::to_wstring(StartTimeOf(client))},
-      {L"/guard", std::to_wstring(panel_.id()), std::to_wstring(start ^ 2)},
-      {L"/guard", std::to_wstring(panel_.id()), std::to_wstring(start)},
-      {L"/guard", L"x", L"1"},
-      {L"/start-guard"}};
-  for (const std::vector<std::wstring>& arguments : switches) {
+  struct Case {
+    std::vector<std::wstring> arguments;
+    DWORD exit_code;
+  };
+  const std::vector<Case> cases = {
+      {{L"/guard", std::to_wstring(client),
+        std::to_wstring(StartTimeOf(client))},
+       1},
+      {{L"/guard", std::to_wstring(panel_.id()), std::to_wstring(start ^ 2)},
+       0},
+      {{L"/guard", std::to_wstring(panel_.id()), std::to_wstring(start)}, 1},
+      {{L"/guard", L"x", L"1"}, 1},
+      {{L"/start-guard"}, 1}};
+  for (const Case& test : cases) {
     Process guard;
-    ASSERT_TRUE(guard.Start(Image(), arguments, folder_));
+    ASSERT_TRUE(guard.Start(Image(), test.arguments, folder_));
     DWORD exit_code = 0;
     EXPECT_TRUE(guard.WaitForExit(kWaitMs, &exit_code))
-        << ToUtf8(arguments.back());
-    EXPECT_EQ(exit_code, 1u) << ToUtf8(arguments.back());
+        << ToUtf8(test.arguments.back());
+    EXPECT_EQ(exit_code, test.exit_code) << ToUtf8(test.arguments.back());
     EXPECT_EQ(FindProcessWindow(guard.id(), kForm1ClassName), nullptr);
   }
   EXPECT_EQ(VisibleTracked(), 0);
   EXPECT_EQ(Guards().size(), 1u);
+
+  // The panel ended before its guard could open it.
+  const std::vector<std::wstring> arguments = {
+      L"/guard", std::to_wstring(panel_.id()), std::to_wstring(start)};
+  const std::vector<HWND> tracked = Tracked();
+  ASSERT_NO_FATAL_FAILURE(EndGuard());
+  panel_.Kill();
+  form_ = nullptr;
+  Process guard;
+  ASSERT_TRUE(guard.Start(Image(), arguments, folder_));
+  EXPECT_TRUE(AllBackWithin(tracked, 1000));
+  EXPECT_FALSE(IsWindowVisible(other_.HandleOf(L"自己藏的")));
+  DWORD exit_code = 1;
+  EXPECT_TRUE(guard.WaitForExit(kWaitMs, &exit_code));
+  EXPECT_EQ(exit_code, 0u);
 }
 
 TEST_F(ReliabilityTest, AbortShowsTheWindowsAgain) {
