@@ -87,7 +87,9 @@ class Form1 {
   LRESULT OnColorStatic(HDC dc) const;
   void OnEvent(UINT message, UINT_PTR source, UINT code);
   void OnQueryEndSession();
-  void OnEndSession(bool ending);
+  // close_only: the session does not end, only this program is asked to
+  // close. Otherwise the process ends once this returns.
+  void OnEndSession(bool ending, bool close_only);
   void OnDestroy();
 
   HINSTANCE instance_;

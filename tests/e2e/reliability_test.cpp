@@ -376,20 +376,34 @@ TEST_F(ReliabilityTest, AbortShowsTheWindowsAgain) {
   EXPECT_TRUE(AllTrackedShownAtOrigin());
 }
 
-TEST_F(ReliabilityTest, EndOfSessionShowsTheWindowsForGood) {
+// The end of the session, or only a request to close this program (an
+// installer's, ENDSESSION_CLOSEAPP), which the panel then does.
+class EndOfSessionTest : public ReliabilityTest,
+                         public testing::WithParamInterface<LPARAM> {};
+
+TEST_P(EndOfSessionTest, ShowsTheWindowsForGood) {
   ASSERT_NO_FATAL_FAILURE(AutoRefreshEvery(L"0.5"));
   ASSERT_TRUE(AllTrackedHidden());
   DWORD_PTR answer = 0;
-  ASSERT_TRUE(SendMessageTimeoutW(form_, WM_QUERYENDSESSION, 0, 0,
+  ASSERT_TRUE(SendMessageTimeoutW(form_, WM_QUERYENDSESSION, 0, GetParam(),
                                   SMTO_ABORTIFHUNG, kWaitMs, &answer));
   EXPECT_EQ(answer, static_cast<DWORD_PTR>(TRUE));
   EXPECT_TRUE(AllTrackedShownAtOrigin());
-  ASSERT_TRUE(SendMessageTimeoutW(form_, WM_ENDSESSION, TRUE, 0,
+  ASSERT_TRUE(SendMessageTimeoutW(form_, WM_ENDSESSION, TRUE, GetParam(),
                                   SMTO_ABORTIFHUNG, kWaitMs, &answer));
-  // No tick hides them again.
-  Sleep(Scaled(1500));
+  if (GetParam() == ENDSESSION_CLOSEAPP) {
+    EXPECT_TRUE(panel_.WaitForExit(2000));
+    form_ = nullptr;
+  } else {
+    // No tick hides them again.
+    Sleep(Scaled(1500));
+  }
   EXPECT_TRUE(AllTrackedShownAtOrigin());
 }
+
+INSTANTIATE_TEST_SUITE_P(Requests, EndOfSessionTest,
+                         testing::Values(LPARAM{0},
+                                         LPARAM{ENDSESSION_CLOSEAPP}));
 
 // The panel is inside a refresh, waiting on a window that is slow to be
 // shown or moved, when it is told to go: by the end of the session or by a
