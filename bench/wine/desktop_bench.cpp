@@ -342,9 +342,10 @@ class TimedWindowSystem final : public corvantis::WindowSystem {
       inner_.MoveWindow(window, x, y, width, height, repaint);
     });
   }
-  void SendMessageA(WindowHandle window, std::uint32_t message) override {
-    times_.Time(message == corvantis::kWmClose ? Call::kClose : Call::kOther,
-                [&] { inner_.SendMessageA(window, message); });
+  bool SendMessageA(WindowHandle window, std::uint32_t message) override {
+    return times_.Time(
+        message == corvantis::kWmClose ? Call::kClose : Call::kOther,
+        [&] { return inner_.SendMessageA(window, message); });
   }
   void SetWindowPos(WindowHandle window, WindowHandle insert_after,
                     std::uint32_t flags) override {
@@ -373,8 +374,9 @@ class TimedWindowSystem final : public corvantis::WindowSystem {
     times_.Time(Call::kOther,
                 [&] { inner_.MoveWindowAsync(window, x, y, width, height); });
   }
-  void PostMessageA(WindowHandle window, std::uint32_t message) override {
-    times_.Time(Call::kOther, [&] { inner_.PostMessageA(window, message); });
+  bool PostMessageA(WindowHandle window, std::uint32_t message) override {
+    return times_.Time(Call::kOther,
+                       [&] { return inner_.PostMessageA(window, message); });
   }
   bool MarkHidden(WindowHandle window) override {
     return times_.Time(Call::kMark, [&] { return inner_.MarkHidden(window); });

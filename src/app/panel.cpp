@@ -86,10 +86,8 @@ void Panel::Command3_Click() { LaunchCompanion(services_, window_, kClient); }
 void Panel::Command4_Click() { OpenDownloadPage(services_.windows); }
 
 void Panel::Command5_Click() {
-  RunWalk(false, [&] {
-    CloseAllTrackedWindows(services_.windows, lists_);
-    return true;
-  });
+  RunWalk(false,
+          [&] { return CloseAllTrackedWindows(services_.windows, lists_); });
 }
 
 void Panel::Check1_Click() {

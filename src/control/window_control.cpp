@@ -53,18 +53,18 @@ class WindowReach {
     }
   }
 
+  // A close the system refused to deliver counts as a refusal too.
   void Close(WindowHandle window) {
-    if (Answers(window)) {
-      windows_.SendMessageA(window, kWmClose);
-    } else {
-      windows_.PostMessageA(window, kWmClose);
-    }
+    const bool delivered = Answers(window)
+                               ? windows_.SendMessageA(window, kWmClose)
+                               : windows_.PostMessageA(window, kWmClose);
+    if (!delivered) refused_ = true;
   }
 
   // The panel waits in each synchronous call, and a message sent to it
   // meanwhile can unload it: from then on nothing may be hidden.
   bool Unloading() const { return unloading_; }
-  // False once a window refused its mark or its show.
+  // False once a window refused its mark, its show or its close.
   bool Complete() const { return !refused_; }
 
  private:
@@ -223,12 +223,13 @@ bool SelectTrackedWindow(WindowSystem& windows, const TrackedWindows& lists,
   return reach.Complete();
 }
 
-void CloseAllTrackedWindows(WindowSystem& windows,
+bool CloseAllTrackedWindows(WindowSystem& windows,
                             const TrackedWindows& lists) {
   WindowReach reach(windows, kStaysLoaded);
   const auto close = [&](WindowHandle window) { reach.Close(window); };
   ForEachHandle(lists.游戏句柄, close);
   ForEachHandle(lists.大厅句柄, close);
+  return reach.Complete();
 }
 
 bool TrackedWindowWalks::ShowAll(const TrackedWindows& lists) {

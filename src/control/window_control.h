@@ -79,7 +79,9 @@ class TrackedWindowWalks final : public RefreshWalks {
   const bool& unloading_;
 };
 
-// Asks every game, then every lobby, to close.
-void CloseAllTrackedWindows(WindowSystem& windows, const TrackedWindows& lists);
+// Asks every game, then every lobby, to close. False when the system
+// refused to deliver a request, as it does for a client with higher
+// rights.
+bool CloseAllTrackedWindows(WindowSystem& windows, const TrackedWindows& lists);
 
 }  // namespace corvantis

@@ -70,7 +70,9 @@ class WindowSystem {
                           std::int32_t width, std::int32_t height,
                           std::int32_t repaint) = 0;
   // WM_CLOSE with lParam pointing at a 32-bit zero; returns once handled.
-  virtual void SendMessageA(WindowHandle window, std::uint32_t message) = 0;
+  // False when the system refused to deliver it: a window of a process
+  // with higher rights.
+  virtual bool SendMessageA(WindowHandle window, std::uint32_t message) = 0;
   virtual void SetWindowPos(WindowHandle window, WindowHandle insert_after,
                             std::uint32_t flags) = 0;
   virtual void ShellExecuteW(WindowHandle owner, const Text& operation,
@@ -98,8 +100,8 @@ class WindowSystem {
   virtual void MoveWindowAsync(WindowHandle window, std::int32_t x,
                                std::int32_t y, std::int32_t width,
                                std::int32_t height) = 0;
-  // Queues a message to the window and returns at once.
-  virtual void PostMessageA(WindowHandle window, std::uint32_t message) = 0;
+  // Queues a message to the window and returns at once; false as above.
+  virtual bool PostMessageA(WindowHandle window, std::uint32_t message) = 0;
 
   // A window the panel hides carries a mark naming this panel process, so
   // that whatever becomes of the panel, a later one can show it again. The

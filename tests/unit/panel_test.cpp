@@ -144,7 +144,7 @@ TEST_F(PanelTest, EveryHidingWalkHasAGuardOrTellsOnceThatNoneCanBeHad) {
   EXPECT_NE(boxes.shown[0].second.find(u"守护进程"), Text::npos);
 }
 
-TEST_F(PanelTest, CloseAllKeepsTheCountsOfTheLastRefresh) {
+TEST_F(PanelTest, CloseAllKeepsTheCountsAndReportsARefusedClose) {
   desktop.Add(u"QQ游戏", u"QufPanelWnd");
   desktop.Add(u"斗地主", u"QufPanelWnd");
   panel.Command1_Click();
@@ -153,6 +153,21 @@ TEST_F(PanelTest, CloseAllKeepsTheCountsOfTheLastRefresh) {
   EXPECT_EQ(label1.Caption(), u"大厅个数：1");
   EXPECT_EQ(label2.Caption(), u"游戏个数：1");
   EXPECT_EQ(game_names.ListCount(), 1);
+  EXPECT_TRUE(boxes.shown.empty());
+
+  // A client with higher rights: the system delivers no close, sent or
+  // posted to a window that does not answer. The user is told, once.
+  const WindowHandle lobby = desktop.Add(u"QQ游戏", u"QufPanelWnd");
+  const WindowHandle game = desktop.Add(u"斗地主", u"QufPanelWnd");
+  panel.Command1_Click();
+  desktop.Window(lobby).refuses_messages = true;
+  desktop.Window(game).refuses_messages = desktop.Window(game).hung = true;
+  panel.Command5_Click();
+  panel.Command5_Click();
+  EXPECT_TRUE(desktop.IsWindow(lobby));
+  EXPECT_TRUE(desktop.IsWindow(game));
+  ASSERT_EQ(boxes.shown.size(), 1u);
+  EXPECT_NE(boxes.shown[0].second.find(u"管理员"), Text::npos);
 }
 
 TEST_F(PanelTest, UnloadShowsEveryTrackedWindowOnceAndStopsTheTimers) {
