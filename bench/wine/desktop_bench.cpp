@@ -45,6 +45,7 @@
 #include <vector>
 
 #include "app/controls_win32.h"
+#include "app/panel.h"
 #include "control/window_control.h"
 #include "harness/harness.h"
 #include "platform/win32_window_system.h"
@@ -329,6 +330,10 @@ class TimedWindowSystem final : public corvantis::WindowSystem {
   }
   bool IsWindow(WindowHandle window) override {
     return times_.Time(Call::kOther, [&] { return inner_.IsWindow(window); });
+  }
+  std::uint32_t WindowProcessId(WindowHandle window) override {
+    return times_.Time(Call::kOther,
+                       [&] { return inner_.WindowProcessId(window); });
   }
   void ShowWindow(WindowHandle window,
                   corvantis::ShowCommand command) override {
@@ -1074,8 +1079,9 @@ bool MeasurePanel(const Options& options, const std::wstring& directory) {
   CallTimes walk_calls;
   corvantis::Win32WindowSystem windows;
   TimedWindowSystem timed(windows, walk_calls);
-  const double walk_ms =
-      TimeMs([&] { corvantis::RestoreWindowsOfEndedPanels(timed); });
+  const double walk_ms = TimeMs([&] {
+    corvantis::RestoreWindowsOfEndedPanels(timed, corvantis::kPanelClassName);
+  });
   Print("walk\t" + Number(walk_ms) + "\t" +
         std::to_string(corvantis::e2e::TopLevelWindows().size()));
   walk_calls.PrintLines("calls\twalk\t" +

@@ -38,7 +38,9 @@ enum TimerId : UINT_PTR {
   kTimer2 = 2,
 };
 
-inline constexpr wchar_t kForm1ClassName[] = L"CorvantisForm1";
+// UTF-16, as wchar_t is on Windows.
+inline const wchar_t* const kForm1ClassName =
+    reinterpret_cast<const wchar_t*>(kPanelClassName);
 
 class Form1 {
  public:

@@ -23,8 +23,12 @@ Panel::Panel(CompanionServices services, PanelControls controls,
 
 void Panel::Form_Load() {
   // Windows that an earlier panel hid and never showed again, because it
-  // was killed or crashed, come back before anything else happens.
-  RestoreWindowsOfEndedPanels(services_.windows);
+  // was killed or crashed or no longer answers, come back before anything
+  // else happens.
+  if (RestoreWindowsOfEndedPanels(services_.windows, kPanelClassName)) {
+    services_.boxes.ShowInformation(
+        kBoxTitle, UnscrambleMessage(kUnansweringPanelMessage));
+  }
   LaunchCompanion(services_, window_, kUpdater);
 }
 

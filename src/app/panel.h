@@ -12,6 +12,9 @@
 
 namespace corvantis {
 
+// The class of the panel's window, by which a later panel finds it.
+inline constexpr char16_t kPanelClassName[] = u"CorvantisForm1";
+
 class TextControl {
  public:
   virtual ~TextControl() = default;

@@ -15,6 +15,7 @@ class Win32WindowSystem final : public WindowSystem {
   WindowRect GetWindowRect(WindowHandle window) override;
   bool IsWindowVisible(WindowHandle window) override;
   bool IsWindow(WindowHandle window) override;
+  std::uint32_t WindowProcessId(WindowHandle window) override;
   void ShowWindow(WindowHandle window, ShowCommand command) override;
   void MoveWindow(WindowHandle window, std::int32_t x, std::int32_t y,
                   std::int32_t width, std::int32_t height,

@@ -104,6 +104,12 @@ bool Win32WindowSystem::IsWindow(WindowHandle window) {
   return ::IsWindow(ToHwnd(window)) != FALSE;
 }
 
+std::uint32_t Win32WindowSystem::WindowProcessId(WindowHandle window) {
+  DWORD process_id = 0;
+  ::GetWindowThreadProcessId(ToHwnd(window), &process_id);
+  return process_id;
+}
+
 void Win32WindowSystem::ShowWindow(WindowHandle window, ShowCommand command) {
   ::ShowWindow(ToHwnd(window), static_cast<int>(command));
 }

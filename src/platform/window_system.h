@@ -65,6 +65,8 @@ class WindowSystem {
   virtual bool IsWindowVisible(WindowHandle window) = 0;
   // False once the window has been destroyed.
   virtual bool IsWindow(WindowHandle window) = 0;
+  // The process that made the window; 0 when it is gone.
+  virtual std::uint32_t WindowProcessId(WindowHandle window) = 0;
   virtual void ShowWindow(WindowHandle window, ShowCommand command) = 0;
   virtual void MoveWindow(WindowHandle window, std::int32_t x, std::int32_t y,
                           std::int32_t width, std::int32_t height,

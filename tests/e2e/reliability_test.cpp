@@ -158,19 +158,42 @@ class ReliabilityTest : public PanelFixture {
   }
 };
 
-TEST_F(ReliabilityTest, NextStartShowsWhatAKilledPanelLeftHidden) {
+// How the panel that hid the windows became of no use before the next
+// start: killed with its guard; its thread suspended, so that it answers
+// nothing; or the marks name a process that runs without a panel window.
+enum class Useless { kKilled, kSuspended, kWindowless };
+
+class NextStartTest : public ReliabilityTest,
+                      public testing::WithParamInterface<Useless> {};
+
+TEST_P(NextStartTest, ShowsWhatAnEarlierPanelLeftHidden) {
   ASSERT_NO_FATAL_FAILURE(ClickRefresh());
   ASSERT_TRUE(AllTrackedHidden());
-  // Panel and guard ended together.
-  ASSERT_NO_FATAL_FAILURE(EndGuard());
-  const DWORD killed = panel_.id();
-  panel_.Kill();
-  form_ = nullptr;
+  DWORD marked_by = panel_.id();
+  HANDLE suspended = nullptr;
+  if (GetParam() == Useless::kSuspended) {
+    suspended = OpenThread(THREAD_SUSPEND_RESUME, FALSE,
+                           GetWindowThreadProcessId(form_, nullptr));
+    ASSERT_NE(suspended, nullptr);
+    ASSERT_NE(SuspendThread(suspended), static_cast<DWORD>(-1));
+  } else {
+    ASSERT_NO_FATAL_FAILURE(EndGuard());
+    panel_.Kill();
+    form_ = nullptr;
+  }
+  if (GetParam() == Useless::kWindowless) {
+    marked_by = client_.process().id();
+    for (HWND window : Tracked()) {
+      SetPropW(window, kMarkStart,
+               reinterpret_cast<HANDLE>(ULONG_PTR{StartTimeOf(marked_by)}));
+      SetPropW(window, kMark, reinterpret_cast<HANDLE>(ULONG_PTR{marked_by}));
+    }
+  }
   // The marks outlive the panel: they say who hid the windows.
   EXPECT_EQ(VisibleTracked(), 0);
-  for (HWND window : Tracked()) EXPECT_EQ(MarkOf(window), killed);
+  for (HWND window : Tracked()) EXPECT_EQ(MarkOf(window), marked_by);
 
-  // Checked while the new panel's updater box is open: before the panel
+  // Checked while the new panel's first box is open: before the panel
   // shows itself and before anything is clicked.
   Process next;
   HWND form = nullptr;
@@ -186,10 +209,33 @@ TEST_F(ReliabilityTest, NextStartShowsWhatAKilledPanelLeftHidden) {
   EXPECT_TRUE(ListBoxTexts(GetDlgItem(form, k游戏名称)).empty());
   EXPECT_EQ(WindowTitle(GetDlgItem(form, kLabel1)), L"大厅个数：");
   EXPECT_EQ(WindowTitle(GetDlgItem(form, kLabel2)), L"游戏个数：");
+  // The user hears of an earlier panel that did not answer, then of the
+  // missing updater.
+  if (GetParam() != Useless::kKilled) {
+    EXPECT_NE(BoxText(box).find(L"没有响应"), std::wstring::npos);
+    const HWND first = box;
+    ASSERT_TRUE(AnswerMessageBox(first, IDOK));
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+          box = WaitForMessageBox(next.id(), 0);
+          return box != nullptr && box != first;
+        },
+        kWaitMs));
+  }
+  EXPECT_NE(BoxText(box).find(L"自动升级"), std::wstring::npos);
   ASSERT_TRUE(AnswerMessageBox(box, IDOK));
+  if (suspended != nullptr) {
+    ResumeThread(suspended);
+    CloseHandle(suspended);
+    ASSERT_NO_FATAL_FAILURE(CloseAndWait(panel_, form_));
+  }
   panel_ = std::move(next);
   form_ = form;
 }
+
+INSTANTIATE_TEST_SUITE_P(Ways, NextStartTest,
+                         testing::Values(Useless::kKilled, Useless::kSuspended,
+                                         Useless::kWindowless));
 
 // The exe moved away once the panel runs: every start of its guard fails.
 TEST_F(ReliabilityTest, WithoutAGuardThePanelSaysSoOnceAndGoesOn) {

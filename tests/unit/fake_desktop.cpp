@@ -171,6 +171,11 @@ bool FakeDesktop::IsWindow(WindowHandle handle) {
   return Live(handle) != nullptr;
 }
 
+std::uint32_t FakeDesktop::WindowProcessId(WindowHandle handle) {
+  const FakeWindow* window = Live(handle);
+  return window != nullptr ? window->process_id : 0;
+}
+
 void FakeDesktop::ShowWindow(WindowHandle handle, ShowCommand command) {
   Record(Describe("ShowWindow", handle, static_cast<std::int32_t>(command)));
   if (FakeWindow* window = Placeable(handle)) ApplyShow(*window, command);

@@ -31,6 +31,8 @@ struct FakeWindow {
   bool refuses_show = false;
   // Nor does the system deliver it a message, sent or posted.
   bool refuses_messages = false;
+  // The process that made the window.
+  std::uint32_t process_id = 2;
   // Overrides the title length the window reports, when not negative.
   std::int32_t reported_length = -1;
 };
@@ -80,6 +82,7 @@ class FakeDesktop final : public WindowSystem {
   WindowRect GetWindowRect(WindowHandle window) override;
   bool IsWindowVisible(WindowHandle window) override;
   bool IsWindow(WindowHandle window) override;
+  std::uint32_t WindowProcessId(WindowHandle window) override;
   void ShowWindow(WindowHandle window, ShowCommand command) override;
   void MoveWindow(WindowHandle window, std::int32_t x, std::int32_t y,
                   std::int32_t width, std::int32_t height,
