@@ -4,7 +4,7 @@
 # same Win32 calls allow, breaks their time down by call, times start-up
 # and memory against a panel floor and a one-window program, runs the
 # core's microbenchmarks, prints one table and plots the ratios to
-# docs/bench.png, and a full run's table into README.md.
+# docs/bench.png, and a full run's table into docs/benchmarks.md.
 #   bash scripts/bench.sh [RUNS]   RUNS: turns per measurement (5); the
 #       environment variable BENCH_CLOSE_RUNS sets those of close-all (3).
 #       About an hour on a quiet 2-core machine.
@@ -264,15 +264,16 @@ plot for [i = 1:words(ns)] file("select", i) using 1:2 with linespoints lw 2 \
        lc i pt 6 dt 2 notitle
 unset multiplot
 PLOT
-# A full run is what the README shows: its table goes between the markers.
+# A full run is what docs/benchmarks.md shows: its table goes between the
+# markers.
 if [ "$quick" = 0 ]; then
   awk -v table="$out/table.md" '
     /^<!-- bench:end -->/ { while ((getline line < table) > 0) print line
                             skipping = 0 }
     !skipping { print }
-    /^<!-- bench:begin -->/ { skipping = 1 }' README.md >"$out/README.md"
-  mv "$out/README.md" README.md
-  echo "bench: README.md's tables and $plot updated" >&2
+    /^<!-- bench:begin -->/ { skipping = 1 }' docs/benchmarks.md >"$out/benchmarks.md"
+  mv "$out/benchmarks.md" docs/benchmarks.md
+  echo "bench: docs/benchmarks.md's tables and $plot updated" >&2
 else
   echo "bench: table in $out/table.md, plot in $plot" >&2
 fi

@@ -35,6 +35,8 @@ cp "$build/src/app/Corvantis.exe" "$stage/Corvantis.exe"
 crlf <LICENSE >"$stage/LICENSE.txt"
 {
   printf '\xEF\xBB\xBF'
+  # The Chinese text quotes with Chinese quotation marks.
+  # shellcheck disable=SC1111
   crlf <<README
 Corvantis $version
 
@@ -43,20 +45,33 @@ Corvantis $version
 Corvantis 管理 QQ游戏 的大厅和游戏窗口：列出它们，只显示你选中的那一个，
 其余的全部隐藏。
 
-安装：把 Corvantis.exe 放进 QQ游戏 的安装文件夹，和 QQGame.exe 放在一起，
-然后运行它。
+安装：把 Corvantis.exe 放进 QQ游戏 的安装文件夹，和 QQGame.exe、
+自动升级.exe 放在一起，然后运行它。它启动时会运行 自动升级.exe。
 
 按钮：
   手动刷新      重新列出打开的大厅和游戏，并隐藏它们。
-  自动刷新      每隔 N 秒自动刷新一次（N 填在旁边的框里，建议 20 秒以上，
-                因为每次刷新都会隐藏你正在用的窗口）；再点一次（取消自动）停止。
+  自动刷新      每隔 N 秒自动刷新一次（N 填在旁边的框里）；按钮随即变成
+                “取消自动”，再点一次停止。框的提示：“自动刷新时间太短的话
+                将导致你无法操作游戏窗口,建议20秒以上！”每次刷新都会隐藏
+                你正在用的窗口。
   全部关闭      关闭所有列出的游戏和大厅。
-  窗口置顶      让 Corvantis 始终在其他窗口之上。
+  窗口置顶      （勾选框，启动时已勾选）让 Corvantis 始终在其他窗口之上。
   新开一个大厅  再启动一个 QQ游戏 大厅。
   下载Ostrel    打开下载页面。
 
 点击列表中的一项：显示那个窗口，隐藏其余窗口。
 关闭 Corvantis 时，它隐藏的所有窗口都会重新显示。
+
+第二个 Corvantis.exe：从第一次刷新或点击列表开始，任务管理器里会多出一个
+没有窗口的 Corvantis.exe。它是 Corvantis 的守护进程：如果 Corvantis 不是
+正常关闭的（在任务管理器里被结束，或者崩溃），它会马上重新显示 Corvantis
+隐藏的所有窗口。Corvantis 关闭时它也会自己退出。如果把它也结束了（例如
+结束所有 Corvantis.exe），隐藏的窗口会一直隐藏，直到下次启动 Corvantis，
+那时它们会重新显示。
+
+管理员身份：如果 QQ游戏 以管理员身份运行，请也以管理员身份运行 Corvantis。
+否则 Windows 不允许它标记、隐藏或关闭 QQ游戏 的窗口；Corvantis 会让这些
+窗口保持原样，并提示一次。
 
 == English ==
 
@@ -64,20 +79,35 @@ Corvantis keeps order among the lobby and game windows of the QQ Game
 client: it lists them, shows the one you pick and hides all the others.
 
 Install: put Corvantis.exe in the QQ Game client's folder, beside
-QQGame.exe, and start it.
+QQGame.exe and 自动升级.exe (the client's updater, which Corvantis starts),
+and start it.
 
 Buttons:
   手动刷新      Refresh: list the open lobbies and games again, and hide them.
-  自动刷新      Auto-refresh every N seconds (N is the box beside it; 20 or
-                more is advised, since each refresh hides the window you are
-                using); click again (取消自动) to stop.
+  自动刷新      Auto-refresh every N seconds (N is the box beside it); the
+                caption turns to 取消自动, which stops it. The box's tooltip
+                advises 20 seconds or more: each refresh hides the window
+                you are using.
   全部关闭      Close all listed games and lobbies.
-  窗口置顶      Stay on top of other windows.
+  窗口置顶      (a check box, ticked at start) Stay on top of other windows.
   新开一个大厅  Start another QQ Game client (lobby).
   下载Ostrel    Open the download page.
 
 Click an entry in a list to show that window and hide the rest.
 Closing Corvantis shows every window it hid again.
+
+The second Corvantis.exe: from your first refresh or choice on, Task
+Manager shows a second Corvantis.exe without a window. It is Corvantis's
+guard: if Corvantis ends any other way than by closing (ended in Task
+Manager, or crashed), the guard shows again within a moment every window
+Corvantis hid. It leaves by itself when Corvantis closes. If you end it
+too (say, by ending all Corvantis.exe), hidden windows stay hidden until
+Corvantis next starts, which shows them again.
+
+Administrator: if the QQ Game client runs as administrator, start
+Corvantis as administrator too. Otherwise Windows does not let it mark,
+hide or close the client's windows; Corvantis then leaves them as they are
+and says so once.
 
 Licence: MIT, see LICENSE.txt.
 README

@@ -5,6 +5,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+# First, as it needs nothing installed and takes a moment.
+echo "== links between the documents"
+bash tests/docs/check_links.sh
+
 bash scripts/setup.sh
 
 jobs=$(nproc)

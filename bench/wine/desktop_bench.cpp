@@ -335,6 +335,12 @@ class TimedWindowSystem final : public corvantis::WindowSystem {
     return times_.Time(Call::kOther,
                        [&] { return inner_.WindowProcessId(window); });
   }
+  bool IsIconic(WindowHandle window) override {
+    return times_.Time(Call::kOther, [&] { return inner_.IsIconic(window); });
+  }
+  void SetForegroundWindow(WindowHandle window) override {
+    times_.Time(Call::kOther, [&] { inner_.SetForegroundWindow(window); });
+  }
   void ShowWindow(WindowHandle window,
                   corvantis::ShowCommand command) override {
     times_.Time(ShowCall(static_cast<int>(command)),

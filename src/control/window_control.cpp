@@ -26,6 +26,15 @@ class WindowReach {
     return false;
   }
 
+  // A window this panel hid before, not shown since (and, for a game,
+  // still minimised), has nothing to undo: hiding it again would only
+  // cost, under Wine a walk of every window per activation change.
+  bool AlreadyHidden(WindowHandle window, bool game) {
+    return !windows_.IsWindowVisible(window) &&
+           (!game || windows_.IsIconic(window)) &&
+           windows_.ReadHiddenMark(window) == windows_.CurrentProcess();
+  }
+
   void Show(WindowHandle window, ShowCommand command) {
     const bool answers = Answers(window);
     if (answers) {
@@ -33,7 +42,10 @@ class WindowReach {
     } else {
       windows_.ShowWindowAsync(window, command);
     }
-    if (command != ShowCommand::ShowNormal) return;
+    if (command != ShowCommand::ShowNormal &&
+        command != ShowCommand::ShowNoActivate) {
+      return;
+    }
     // A refused show leaves the window hidden: it keeps its mark, so that
     // a later walk, the next panel or the crash path still finds it. A
     // queued show is trusted: it takes effect when the thread runs again.
@@ -46,6 +58,11 @@ class WindowReach {
   }
 
   void Place(WindowHandle window) {
+    // A move that changes nothing still waits for the window's thread. A
+    // window reached by queued calls may not have applied them yet.
+    const auto known = answers_.find(window);
+    const bool queued = known != answers_.end() && !known->second;
+    if (!queued && Placed(window)) return;
     if (Answers(window)) {
       windows_.MoveWindow(window, 0, 0, kPlacedWidth, kPlacedHeight, -1);
     } else {
@@ -76,6 +93,15 @@ class WindowReach {
     return answers;
   }
 
+  // At the origin, 800 x 600; a minimised window keeps its icon's size
+  // wherever it is moved, so there the corner is all that is placed.
+  bool Placed(WindowHandle window) {
+    const WindowRect rect = windows_.GetWindowRect(window);
+    return rect.left == 0 && rect.top == 0 &&
+           ((rect.right == kPlacedWidth && rect.bottom == kPlacedHeight) ||
+            windows_.IsIconic(window));
+  }
+
   WindowSystem& windows_;
   const bool& unloading_;
   std::unordered_map<WindowHandle, bool> answers_;
@@ -91,15 +117,23 @@ void ForEachHandle(const ListControl& handles, Visit visit) {
   }
 }
 
-void ShowAndPlace(WindowReach& reach, WindowHandle window) {
-  reach.Show(window, ShowCommand::ShowNormal);
+// Every show but that of the window the user chose leaves the keyboard
+// focus where it is.
+void ShowAndPlace(WindowReach& reach, WindowHandle window,
+                  ShowCommand command = ShowCommand::ShowNoActivate) {
+  reach.Show(window, command);
   reach.Place(window);
 }
 
 // Games are minimised before they are hidden; lobbies are not.
 void HideOne(WindowReach& reach, WindowHandle window, bool game) {
-  if (reach.Unloading() || !reach.Mark(window)) return;
-  if (game) reach.Show(window, ShowCommand::ShowMinimized);
+  if (reach.Unloading()) return;
+  if (reach.AlreadyHidden(window, game)) {
+    reach.Place(window);
+    return;
+  }
+  if (!reach.Mark(window)) return;
+  if (game) reach.Show(window, ShowCommand::ShowMinNoActive);
   if (!reach.Unloading()) reach.Show(window, ShowCommand::Hide);
   if (!reach.Unloading()) reach.Place(window);
   // The panel unloaded inside one of these calls, and its show may have
@@ -107,11 +141,15 @@ void HideOne(WindowReach& reach, WindowHandle window, bool game) {
   if (reach.Unloading()) ShowAndPlace(reach, window);
 }
 
-void Hide(WindowReach& reach, const TrackedWindows& lists) {
-  ForEachHandle(lists.大厅句柄,
-                [&](WindowHandle window) { HideOne(reach, window, false); });
-  ForEachHandle(lists.游戏句柄,
-                [&](WindowHandle window) { HideOne(reach, window, true); });
+// Hides every tracked window but spared, which is about to be shown.
+void Hide(WindowReach& reach, const TrackedWindows& lists,
+          WindowHandle spared = 0) {
+  ForEachHandle(lists.大厅句柄, [&](WindowHandle window) {
+    if (window != spared) HideOne(reach, window, false);
+  });
+  ForEachHandle(lists.游戏句柄, [&](WindowHandle window) {
+    if (window != spared) HideOne(reach, window, true);
+  });
 }
 
 // The enumeration takes a plain function; it collects into this.
@@ -174,7 +212,7 @@ MarkedBy* current_marked_by = nullptr;
 std::int32_t ShowIfMarkedBy(WindowHandle window, std::int32_t) {
   WindowSystem& windows = *current_marked_by->windows;
   if (windows.ReadHiddenMark(window) == current_marked_by->panel) {
-    windows.ShowWindowAsync(window, ShowCommand::ShowNormal);
+    windows.ShowWindowAsync(window, ShowCommand::ShowNoActivate);
     windows.MoveWindowAsync(window, 0, 0, kPlacedWidth, kPlacedHeight);
     windows.RemoveHiddenMark(window);
   }
@@ -247,12 +285,18 @@ bool SelectTrackedWindow(WindowSystem& windows, const TrackedWindows& lists,
                          const bool& unloading) {
   if (names.ListIndex() < 0) return true;
   WindowReach reach(windows, unloading);
-  Hide(reach, lists);
   const WindowHandle selected = HandleAt(handles, names.ListIndex());
+  // The chosen window ends shown whatever it was: hiding it first would
+  // only make it flicker.
+  Hide(reach, lists, selected);
+  if (selected == 0) return reach.Complete();
   // A game hidden for the first time was moved while minimised, which
   // leaves the place it is restored to as it was; placing it after the show
   // puts it at the origin like every other window the panel touches.
-  if (selected != 0) ShowAndPlace(reach, selected);
+  ShowAndPlace(reach, selected, ShowCommand::ShowNormal);
+  // The user has just clicked the panel, which may therefore hand the
+  // focus on: the keys typed next go to the chosen window.
+  windows.SetForegroundWindow(selected);
   return reach.Complete();
 }
 

@@ -14,6 +14,7 @@ class Win32WindowSystem final : public WindowSystem {
   Text GetClassNameW(WindowHandle window, std::int32_t buffer_size) override;
   WindowRect GetWindowRect(WindowHandle window) override;
   bool IsWindowVisible(WindowHandle window) override;
+  bool IsIconic(WindowHandle window) override;
   bool IsWindow(WindowHandle window) override;
   std::uint32_t WindowProcessId(WindowHandle window) override;
   void ShowWindow(WindowHandle window, ShowCommand command) override;
@@ -23,6 +24,7 @@ class Win32WindowSystem final : public WindowSystem {
   bool SendMessageA(WindowHandle window, std::uint32_t message) override;
   void SetWindowPos(WindowHandle window, WindowHandle insert_after,
                     std::uint32_t flags) override;
+  void SetForegroundWindow(WindowHandle window) override;
   void ShellExecuteW(WindowHandle owner, const Text& operation,
                      const Text& file, const Text& parameters,
                      const Text& directory, std::int32_t show_command) override;

@@ -100,6 +100,10 @@ bool Win32WindowSystem::IsWindowVisible(WindowHandle window) {
   return ::IsWindowVisible(ToHwnd(window)) != FALSE;
 }
 
+bool Win32WindowSystem::IsIconic(WindowHandle window) {
+  return ::IsIconic(ToHwnd(window)) != FALSE;
+}
+
 bool Win32WindowSystem::IsWindow(WindowHandle window) {
   return ::IsWindow(ToHwnd(window)) != FALSE;
 }
@@ -135,6 +139,10 @@ void Win32WindowSystem::SetWindowPos(WindowHandle window,
                                      WindowHandle insert_after,
                                      std::uint32_t flags) {
   ::SetWindowPos(ToHwnd(window), ToHwnd(insert_after), 0, 0, 0, 0, flags);
+}
+
+void Win32WindowSystem::SetForegroundWindow(WindowHandle window) {
+  ::SetForegroundWindow(ToHwnd(window));
 }
 
 void Win32WindowSystem::ShellExecuteW(WindowHandle owner, const Text& operation,

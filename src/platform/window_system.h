@@ -19,11 +19,17 @@ struct WindowRect {
   std::int32_t bottom = 0;
 };
 
-// The values are those of SW_HIDE, SW_SHOWNORMAL and SW_SHOWMINIMIZED.
+// The values are those of SW_HIDE, SW_SHOWNORMAL, SW_SHOWMINIMIZED,
+// SW_SHOWNOACTIVATE and SW_SHOWMINNOACTIVE. Of the client's windows only
+// the one the user chose is shown with ShowNormal: it activates, and every
+// activation elsewhere takes the keyboard focus from whoever was typing.
 enum class ShowCommand : std::int32_t {
   Hide = 0,
   ShowNormal = 1,
   ShowMinimized = 2,
+  // Restores a minimised window like ShowNormal, without activating it.
+  ShowNoActivate = 4,
+  ShowMinNoActive = 7,
 };
 
 constexpr std::uint32_t kWmClose = 16;
@@ -63,6 +69,7 @@ class WindowSystem {
   virtual Text GetClassNameW(WindowHandle window, std::int32_t buffer_size) = 0;
   virtual WindowRect GetWindowRect(WindowHandle window) = 0;
   virtual bool IsWindowVisible(WindowHandle window) = 0;
+  virtual bool IsIconic(WindowHandle window) = 0;
   // False once the window has been destroyed.
   virtual bool IsWindow(WindowHandle window) = 0;
   // The process that made the window; 0 when it is gone.
@@ -77,6 +84,8 @@ class WindowSystem {
   virtual bool SendMessageA(WindowHandle window, std::uint32_t message) = 0;
   virtual void SetWindowPos(WindowHandle window, WindowHandle insert_after,
                             std::uint32_t flags) = 0;
+  // Gives the window the keyboard focus; returns at once.
+  virtual void SetForegroundWindow(WindowHandle window) = 0;
   virtual void ShellExecuteW(WindowHandle owner, const Text& operation,
                              const Text& file, const Text& parameters,
                              const Text& directory,

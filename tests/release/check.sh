@@ -2,7 +2,9 @@
 # Builds the release package with scripts/release.sh and checks what it
 # holds: exactly the exe, the readme, the licence and the sums; a 32-bit
 # exe carrying the project's version; sums that match; a readme in both
-# languages naming every button; the same zip when built twice.
+# languages naming every button and check box of the panel, as its layout
+# table captions them, and giving the period its text box's tooltip advises;
+# the same zip when built twice.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 cd "$root"
@@ -49,10 +51,26 @@ check "readme starts with a UTF-8 byte order mark" \
   test "$(head -c 3 "$readme" | od -An -tx1 | tr -d ' ')" = efbbbf
 check "readme has CRLF line ends" \
   bash -c '! grep -qv $'"'"'\r$'"'"' "$0"' "$readme"
-for text in 手动刷新 自动刷新 取消自动 全部关闭 窗口置顶 新开一个大厅 下载Ostrel \
+# The captions come from the panel's source, so that the readme cannot
+# drift from it: the buttons and the check box of the layout table, and the
+# caption the auto-refresh button takes while auto-refresh runs.
+layout=src/app/form1_win32.cpp
+mapfile -t captions < <(sed -n \
+  's/.*{Kind::k\(Button\|CheckBox\), *[^,]*, *L"\([^"]*\)".*/\2/p' "$layout")
+check "every button and check box in $layout has a caption read" \
+  test "${#captions[@]}" -gt 0 -a \
+  "${#captions[@]}" -eq "$(grep -cE '\{Kind::k(Button|CheckBox),' "$layout")"
+auto_on=$(sed -n 's/.*kAutoRefreshOn\[\] = u"\([^"]*\)".*/\1/p' src/app/panel.cpp)
+check "the auto-refresh button's running caption is read" test -n "$auto_on"
+for text in "${captions[@]}" "$auto_on" \
   QQGame.exe "== 中文 ==" "== English ==" "Corvantis $version"; do
   check "readme mentions $text" grep -qF "$text" "$readme"
 done
+period=$(sed -n 's/.*建议\([0-9][0-9]*\)秒以上.*/\1/p' "$layout")
+check "the period the text box's tooltip advises is read" test -n "$period"
+check "readme advises a period of $period seconds or more, in both languages" \
+  bash -c 'grep -qE "建议 ?$1 ?秒以上" "$0" && grep -qF "$1 seconds or more" "$0"' \
+  "$readme" "$period"
 
 check "licence is the MIT licence of Corvantis developers" \
   bash -c 'grep -qx "MIT License.\$" "$0" &&

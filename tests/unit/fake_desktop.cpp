@@ -87,26 +87,46 @@ FakeWindow* FakeDesktop::Placeable(WindowHandle handle) {
   return Reachable(handle) != nullptr ? Showable(handle) : nullptr;
 }
 
-void FakeDesktop::ApplyShow(FakeWindow& window, ShowCommand command) {
+void FakeDesktop::ApplyShow(WindowHandle handle, ShowCommand command) {
+  FakeWindow& window = Window(handle);
   switch (command) {
     case ShowCommand::Hide:
       window.visible = false;
-      break;
+      if (active == handle) active = 0;
+      return;
     case ShowCommand::ShowNormal:
+    case ShowCommand::ShowNoActivate:
       window.visible = true;
       window.minimized = false;
       break;
     case ShowCommand::ShowMinimized:
+    case ShowCommand::ShowMinNoActive:
       window.visible = true;
+      if (!window.minimized) window.icon = kMinimizedRect;
       window.minimized = true;
       break;
   }
+  if (command == ShowCommand::ShowNormal ||
+      command == ShowCommand::ShowMinimized) {
+    Activate(handle);
+  }
+}
+
+void FakeDesktop::Activate(WindowHandle handle) {
+  active = handle;
+  activations.push_back(handle);
 }
 
 void FakeDesktop::ApplyMove(FakeWindow& window, const WindowRect& rect) {
-  // Moving a minimised window changes its parked place, not the rectangle
-  // it is restored to.
-  if (!window.minimized) window.rect = rect;
+  // Moving a minimised window moves its icon, not the rectangle it is
+  // restored to.
+  if (window.minimized) {
+    window.icon = {rect.left, rect.top,
+                   rect.left + kMinimizedRect.right - kMinimizedRect.left,
+                   rect.top + kMinimizedRect.bottom - kMinimizedRect.top};
+  } else {
+    window.rect = rect;
+  }
 }
 
 void FakeDesktop::ApplyClose(WindowHandle handle) {
@@ -159,12 +179,17 @@ Text FakeDesktop::GetClassNameW(WindowHandle handle, std::int32_t buffer_size) {
 WindowRect FakeDesktop::GetWindowRect(WindowHandle handle) {
   const FakeWindow* window = Live(handle);
   if (window == nullptr) return {};
-  return window->minimized ? kMinimizedRect : window->rect;
+  return window->minimized ? window->icon : window->rect;
 }
 
 bool FakeDesktop::IsWindowVisible(WindowHandle handle) {
   const FakeWindow* window = Live(handle);
   return window != nullptr && window->visible;
+}
+
+bool FakeDesktop::IsIconic(WindowHandle handle) {
+  const FakeWindow* window = Live(handle);
+  return window != nullptr && window->minimized;
 }
 
 bool FakeDesktop::IsWindow(WindowHandle handle) {
@@ -178,7 +203,7 @@ std::uint32_t FakeDesktop::WindowProcessId(WindowHandle handle) {
 
 void FakeDesktop::ShowWindow(WindowHandle handle, ShowCommand command) {
   Record(Describe("ShowWindow", handle, static_cast<std::int32_t>(command)));
-  if (FakeWindow* window = Placeable(handle)) ApplyShow(*window, command);
+  if (Placeable(handle) != nullptr) ApplyShow(handle, command);
 }
 
 void FakeDesktop::MoveWindow(WindowHandle handle, std::int32_t x,
@@ -203,6 +228,11 @@ void FakeDesktop::SetWindowPos(WindowHandle handle, WindowHandle insert_after,
                                std::uint32_t flags) {
   Record("SetWindowPos " + std::to_string(handle) + " " +
          std::to_string(insert_after) + " " + std::to_string(flags));
+}
+
+void FakeDesktop::SetForegroundWindow(WindowHandle handle) {
+  Record(Describe("SetForegroundWindow", handle, 0));
+  if (Live(handle) != nullptr) Activate(handle);
 }
 
 void FakeDesktop::ShellExecuteW(WindowHandle owner, const Text& operation,
@@ -234,7 +264,7 @@ void FakeDesktop::ShowWindowAsync(WindowHandle handle, ShowCommand command) {
       Describe("ShowWindowAsync", handle, static_cast<std::int32_t>(command)));
   if (Live(handle) == nullptr) return;
   queued_[handle].push_back([this, handle, command] {
-    if (FakeWindow* window = Showable(handle)) ApplyShow(*window, command);
+    if (Showable(handle) != nullptr) ApplyShow(handle, command);
   });
   if (!Window(handle).hung) Wake(handle);
 }

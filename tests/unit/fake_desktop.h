@@ -12,10 +12,14 @@
 
 namespace corvantis::testing {
 
+// Windows parks a minimised window here.
+constexpr WindowRect kMinimizedRect{-32000, -32000, -31840, -31972};
+
 struct FakeWindow {
   Text title;
   Text class_name;
-  WindowRect rect{0, 0, 800, 600};  // the restored rectangle
+  WindowRect rect{0, 0, 800, 600};   // the restored rectangle
+  WindowRect icon = kMinimizedRect;  // where it is while minimised
   bool visible = true;
   bool minimized = false;
   bool alive = true;
@@ -37,9 +41,6 @@ struct FakeWindow {
   std::int32_t reported_length = -1;
 };
 
-// Windows parks a minimised window here.
-constexpr WindowRect kMinimizedRect{-32000, -32000, -31840, -31972};
-
 class FakeDesktop final : public WindowSystem {
  public:
   // Adds a top-level window behind the others.
@@ -54,6 +55,11 @@ class FakeDesktop final : public WindowSystem {
 
   // Calls that act on windows or the shell, e.g. "ShowWindow 3 0".
   std::vector<std::string> calls;
+  // The window with the keyboard focus, 0 for none, and every window that
+  // was activated, in order: as on Windows, a show that activates and
+  // SetForegroundWindow activate; hiding the active window leaves none.
+  WindowHandle active = 0;
+  std::vector<WindowHandle> activations;
   // Handles that received WM_CLOSE, synchronously or queued, in order.
   std::vector<WindowHandle> close_log;
   // Synchronous calls made to hung windows; a real panel would hang on each.
@@ -81,6 +87,7 @@ class FakeDesktop final : public WindowSystem {
   Text GetClassNameW(WindowHandle window, std::int32_t buffer_size) override;
   WindowRect GetWindowRect(WindowHandle window) override;
   bool IsWindowVisible(WindowHandle window) override;
+  bool IsIconic(WindowHandle window) override;
   bool IsWindow(WindowHandle window) override;
   std::uint32_t WindowProcessId(WindowHandle window) override;
   void ShowWindow(WindowHandle window, ShowCommand command) override;
@@ -90,6 +97,7 @@ class FakeDesktop final : public WindowSystem {
   bool SendMessageA(WindowHandle window, std::uint32_t message) override;
   void SetWindowPos(WindowHandle window, WindowHandle insert_after,
                     std::uint32_t flags) override;
+  void SetForegroundWindow(WindowHandle window) override;
   void ShellExecuteW(WindowHandle owner, const Text& operation,
                      const Text& file, const Text& parameters,
                      const Text& directory, std::int32_t show_command) override;
@@ -116,7 +124,8 @@ class FakeDesktop final : public WindowSystem {
   FakeWindow* Showable(WindowHandle handle);
   // Reachable and showable.
   FakeWindow* Placeable(WindowHandle handle);
-  void ApplyShow(FakeWindow& window, ShowCommand command);
+  void ApplyShow(WindowHandle handle, ShowCommand command);
+  void Activate(WindowHandle handle);
   void ApplyMove(FakeWindow& window, const WindowRect& rect);
   void ApplyClose(WindowHandle handle);
   void Record(const std::string& call) { calls.push_back(call); }

@@ -176,25 +176,29 @@ TEST_F(RefreshTest, LeavesEveryTrackedWindowHiddenAtTheOrigin) {
 TEST_F(RefreshTest, ShowsTheLastRefreshsWindowsBeforeScanningThemAgain) {
   const WindowHandle lobby = desktop.Add(u"QQ游戏", u"QufPanelWnd");
   const WindowHandle game = desktop.Add(u"斗地主", u"QufPanelWnd");
+  // Another program has the focus, and keeps it through both refreshes.
+  const WindowHandle typing = desktop.Add(u"聊天", u"Chat");
+  desktop.active = typing;
   Refresh();
   desktop.calls.clear();
   Refresh();
 
   const std::string l = std::to_string(lobby), g = std::to_string(game);
   const std::vector<std::string> expected = {
-      // Show the last refresh's windows: lobbies, then games.
-      "Responds " + l + " 0", "ShowWindow " + l + " 1",
-      "MoveWindow " + l + " 0 0 800 600 -1", "Responds " + g + " 0",
-      "ShowWindow " + g + " 1", "MoveWindow " + g + " 0 0 800 600 -1",
+      // Show the last refresh's windows without activating them: lobbies,
+      // then games. The lobby was never minimised: it is still in place.
+      "Responds " + l + " 0", "ShowWindow " + l + " 4", "Responds " + g + " 0",
+      "ShowWindow " + g + " 4", "MoveWindow " + g + " 0 0 800 600 -1",
       // No show was refused, so no window can have fallen out of the
       // lists: scan at once.
       "EnumChildWindows 0 0",
-      // Hide: lobbies directly, games minimised first.
-      "Responds " + l + " 0", "ShowWindow " + l + " 0",
-      "MoveWindow " + l + " 0 0 800 600 -1", "Responds " + g + " 0",
-      "ShowWindow " + g + " 2", "ShowWindow " + g + " 0",
+      // Hide: lobbies directly, games minimised first, without activation.
+      "Responds " + l + " 0", "ShowWindow " + l + " 0", "Responds " + g + " 0",
+      "ShowWindow " + g + " 7", "ShowWindow " + g + " 0",
       "MoveWindow " + g + " 0 0 800 600 -1"};
   EXPECT_EQ(desktop.calls, expected);
+  EXPECT_TRUE(desktop.activations.empty());
+  EXPECT_EQ(desktop.active, typing);
   // Numbering restarts at 1: identical lists.
   EXPECT_EQ(Entries(lobby_names), (std::vector<std::string>{"1-QQ游戏"}));
   EXPECT_EQ(Entries(game_names), (std::vector<std::string>{"1-斗地主"}));

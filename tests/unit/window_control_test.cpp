@@ -64,9 +64,35 @@ TEST_F(WindowControlTest, HideWalksLobbiesThenGamesMinimisingGamesFirst) {
       (std::vector<std::string>{
           "ShowWindow " + l + " 0", "MoveWindow " + l + " 0 0 800 600 -1",
           "ShowWindow " + l2 + " 0", "MoveWindow " + l2 + " 0 0 800 600 -1",
-          "ShowWindow " + g + " 2", "ShowWindow " + g + " 0",
+          "ShowWindow " + g + " 7", "ShowWindow " + g + " 0",
           "MoveWindow " + g + " 0 0 800 600 -1"}));
   EXPECT_TRUE(Visible().empty());
+  EXPECT_TRUE(desktop.activations.empty());
+}
+
+TEST_F(WindowControlTest, HideLeavesAloneWhatThisPanelAlreadyHid) {
+  const WindowHandle lobby = Track(u"QQ游戏");
+  const WindowHandle game = Track(u"斗地主");
+  const WindowHandle restored = Track(u"中国象棋");
+  const WindowHandle foreign = Track(u"连连看");
+  HideTrackedWindows(desktop, lists);
+  // The client restores one game by itself while it stays hidden; another
+  // panel marks one game as its own.
+  desktop.Window(restored).minimized = false;
+  desktop.Window(foreign).hidden_by = {7, 70};
+  desktop.calls.clear();
+  HideTrackedWindows(desktop, lists);
+  const std::string r = std::to_string(restored), f = std::to_string(foreign);
+  EXPECT_EQ(ActingCalls(),
+            (std::vector<std::string>{
+                "ShowWindow " + r + " 7", "ShowWindow " + r + " 0",
+                "MoveWindow " + r + " 0 0 800 600 -1", "ShowWindow " + f + " 7",
+                "ShowWindow " + f + " 0"}));
+  for (const WindowHandle window : {lobby, game, restored, foreign}) {
+    EXPECT_EQ(WhoHid(desktop, window), HiddenMark::ThisPanel);
+    EXPECT_FALSE(desktop.IsWindowVisible(window));
+  }
+  EXPECT_TRUE(desktop.Window(restored).minimized);
 }
 
 TEST_F(WindowControlTest, HiddenGameComesBackRestoredAtTheOrigin) {
@@ -90,11 +116,19 @@ TEST_F(WindowControlTest, SelectingShowsExactlyTheSelectedWindow) {
   game_names.Select(0);
   SelectTrackedWindow(desktop, lists, game_names, game_handles);
   EXPECT_EQ(Visible(), std::vector<WindowHandle>{game});
+  // The game, hidden by the first choice, is neither hidden again nor
+  // shown on the way: it is shown, placed and given the focus.
   const std::string g = std::to_string(game);
   EXPECT_EQ(
-      std::vector<std::string>(desktop.calls.end() - 2, desktop.calls.end()),
-      (std::vector<std::string>{"ShowWindow " + g + " 1",
-                                "MoveWindow " + g + " 0 0 800 600 -1"}));
+      std::vector<std::string>(desktop.calls.end() - 4, desktop.calls.end()),
+      (std::vector<std::string>{"Responds " + g + " 0",
+                                "ShowWindow " + g + " 1",
+                                "MoveWindow " + g + " 0 0 800 600 -1",
+                                "SetForegroundWindow " + g + " 0"}));
+  // Only the chosen windows were ever activated.
+  EXPECT_EQ(desktop.activations, (std::vector<WindowHandle>{
+                                     second_lobby, second_lobby, game, game}));
+  EXPECT_EQ(desktop.active, game);
   // The other list keeps its selection.
   EXPECT_EQ(lobby_names.ListIndex(), 1);
 }
