@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "app/panel.h"
 #include "control/window_control.h"
 #include "measures.h"
 #include "platform/win32_window_system.h"
@@ -302,7 +303,8 @@ bool MeasurePanel(const PanelDesktop& desktop, const std::wstring& directory) {
   CallTimes walk_calls;
   Win32WindowSystem windows;
   TimedWindowSystem timed(windows, walk_calls);
-  const double walk_ms = TimeMs([&] { RestoreWindowsOfEndedPanels(timed); });
+  const double walk_ms =
+      TimeMs([&] { RestoreWindowsOfEndedPanels(timed, kPanelClassName); });
   Print("walk\t" + Number(walk_ms) + "\t" +
         std::to_string(e2e::TopLevelWindows().size()));
   walk_calls.PrintLines("calls\twalk\t" + std::to_string(desktop.tracked) +

@@ -67,6 +67,9 @@ class TimedWindowSystem final : public WindowSystem {
   bool IsWindow(WindowHandle window) override {
     return Time(Call::kCheck, [&] { return inner_.IsWindow(window); });
   }
+  std::uint32_t WindowProcessId(WindowHandle window) override {
+    return Time(Call::kCheck, [&] { return inner_.WindowProcessId(window); });
+  }
   void ShowWindow(WindowHandle window, ShowCommand command) override {
     Time(ShowCall(command), [&] { inner_.ShowWindow(window, command); });
   }
@@ -76,9 +79,9 @@ class TimedWindowSystem final : public WindowSystem {
     Time(Call::kMove,
          [&] { inner_.MoveWindow(window, x, y, width, height, repaint); });
   }
-  void SendMessageA(WindowHandle window, std::uint32_t message) override {
-    Time(message == kWmClose ? Call::kClose : Call::kOther,
-         [&] { inner_.SendMessageA(window, message); });
+  bool SendMessageA(WindowHandle window, std::uint32_t message) override {
+    return Time(message == kWmClose ? Call::kClose : Call::kOther,
+                [&] { return inner_.SendMessageA(window, message); });
   }
   void SetWindowPos(WindowHandle window, WindowHandle insert_after,
                     std::uint32_t flags) override {
@@ -109,8 +112,9 @@ class TimedWindowSystem final : public WindowSystem {
     Time(Call::kOther,
          [&] { inner_.MoveWindowAsync(window, x, y, width, height); });
   }
-  void PostMessageA(WindowHandle window, std::uint32_t message) override {
-    Time(Call::kOther, [&] { inner_.PostMessageA(window, message); });
+  bool PostMessageA(WindowHandle window, std::uint32_t message) override {
+    return Time(Call::kOther,
+                [&] { return inner_.PostMessageA(window, message); });
   }
   bool MarkHidden(WindowHandle window) override {
     return Time(Call::kMark, [&] { return inner_.MarkHidden(window); });

@@ -239,7 +239,7 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       OnQueryEndSession();
       return TRUE;
     case WM_ENDSESSION:
-      OnEndSession(wparam != FALSE);
+      OnEndSession(wparam != FALSE, (lparam & ENDSESSION_CLOSEAPP) != 0);
       return 0;
     case WM_DESTROY:
       OnDestroy();
@@ -367,14 +367,16 @@ void Form1::OnQueryEndSession() {
   if (live_) live_->panel.Form_Unload();
 }
 
-void Form1::OnEndSession(bool ending) {
+void Form1::OnEndSession(bool ending, bool close_only) {
   if (!live_) return;
-  if (ending) {
-    // The process ends once this returns.
-    live_->panel.Form_Unload();
-  } else {
+  if (!ending) {
     live_->panel.ResumeAfterCancelledEnd();
+    return;
   }
+  live_->panel.Form_Unload();
+  // The session goes on, and an installer waits for the panel to close:
+  // a panel left up, unloaded, would do nothing more.
+  if (close_only) window_.Reset();
 }
 
 void Form1::OnDestroy() {

@@ -38,7 +38,9 @@ enum TimerId : UINT_PTR {
   kTimer2 = 2,
 };
 
-inline constexpr wchar_t kForm1ClassName[] = L"CorvantisForm1";
+// UTF-16, as wchar_t is on Windows.
+inline const wchar_t* const kForm1ClassName =
+    reinterpret_cast<const wchar_t*>(kPanelClassName);
 
 class Form1 {
  public:
@@ -87,7 +89,9 @@ class Form1 {
   LRESULT OnColorStatic(HDC dc) const;
   void OnEvent(UINT message, UINT_PTR source, UINT code);
   void OnQueryEndSession();
-  void OnEndSession(bool ending);
+  // close_only: the session does not end, only this program is asked to
+  // close. Otherwise the process ends once this returns.
+  void OnEndSession(bool ending, bool close_only);
   void OnDestroy();
 
   HINSTANCE instance_;

@@ -4,6 +4,7 @@
 
 #include <cwchar>
 #include <string>
+#include <utility>
 
 #include "control/window_control.h"
 #include "platform/win32_process.h"
@@ -41,11 +42,32 @@ bool ReadPanel(const wchar_t* values, PanelProcess& panel) {
   return true;
 }
 
-// Starts this exe again with a switch naming panel.
-void StartThisProgram(const wchar_t* name, PanelProcess panel) {
+// How long the panel's walk waits for a guard to be ready; a start that
+// takes longer is looked at again before the next walk.
+constexpr DWORD kReadyWaitMs = 2000;
+// How long the starter waits for the guard to be ready before it gives up.
+constexpr DWORD kStarterWaitMs = 30000;
+
+// The name of the object a guard makes once it is ready. It also keeps a
+// second guard of the same panel away.
+std::wstring GuardObjectName(PanelProcess panel) {
+  return L"Local\\Corvantis.Guard." + std::to_wstring(panel.id) + L"." +
+         std::to_wstring(panel.start);
+}
+
+bool GuardObjectExists(const wchar_t* name) {
+  const HANDLE object = OpenMutexW(SYNCHRONIZE, FALSE, name);
+  if (object == nullptr) return false;
+  CloseHandle(object);
+  return true;
+}
+
+// Starts this exe again with a switch naming panel: the new process, or
+// null when it could not be started.
+HANDLE StartThisProgram(const wchar_t* name, PanelProcess panel) {
   wchar_t exe[kPathChars];
   const DWORD length = GetModuleFileNameW(nullptr, exe, kPathChars);
-  if (length == 0 || length >= kPathChars) return;
+  if (length == 0 || length >= kPathChars) return nullptr;
   std::wstring command_line = L"\"" + std::wstring(exe, length) + L"\" " +
                               name + L" " + std::to_wstring(panel.id) + L" " +
                               std::to_wstring(panel.start);
@@ -55,11 +77,55 @@ void StartThisProgram(const wchar_t* name, PanelProcess panel) {
   // seconds.
   startup.dwFlags = STARTF_FORCEOFFFEEDBACK;
   PROCESS_INFORMATION process = {};
-  if (CreateProcessW(exe, command_line.data(), nullptr, nullptr, FALSE, 0,
-                     nullptr, nullptr, &startup, &process)) {
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+  // Outside any job the panel runs in, so that a launcher's job that ends
+  // its processes when it closes does not end the guard with the panel; a
+  // job that allows no breaking away refuses that, and a plain start is
+  // better than none.
+  for (const DWORD flags : {DWORD{CREATE_BREAKAWAY_FROM_JOB}, DWORD{0}}) {
+    if (CreateProcessW(exe, command_line.data(), nullptr, nullptr, FALSE, flags,
+                       nullptr, nullptr, &startup, &process)) {
+      CloseHandle(process.hThread);
+      return process.hProcess;
+    }
+    if (GetLastError() != ERROR_ACCESS_DENIED) break;
   }
+  return nullptr;
+}
+
+// Waits for object, at most timeout_ms, answering the messages sent to the
+// panel meanwhile as it does while it waits in a call to another window:
+// another panel's start probes whether this one answers.
+void WaitAnsweringSentMessages(HANDLE object, DWORD timeout_ms) {
+  const DWORD begun = GetTickCount();
+  for (;;) {
+    const DWORD waited = GetTickCount() - begun;
+    if (waited >= timeout_ms) return;
+    if (MsgWaitForMultipleObjects(1, &object, FALSE, timeout_ms - waited,
+                                  QS_SENDMESSAGE) != WAIT_OBJECT_0 + 1) {
+      return;
+    }
+    MSG message;
+    PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+  }
+}
+
+// Starts the guard and ends once it is ready (0) or has failed (1): the
+// panel waits for this process, not for the guard, which is no
+// descendant of the panel's.
+int StartGuard(PanelProcess panel) {
+  const HANDLE guard = StartThisProgram(kGuardSwitch, panel);
+  if (guard == nullptr) return 1;
+  const std::wstring name = GuardObjectName(panel);
+  const DWORD begun = GetTickCount();
+  bool ready = GuardObjectExists(name.c_str());
+  while (!ready && GetTickCount() - begun < kStarterWaitMs &&
+         WaitForSingleObject(guard, 10) == WAIT_TIMEOUT) {
+    ready = GuardObjectExists(name.c_str());
+  }
+  CloseHandle(guard);
+  // A guard that found one already there has ended, and the panel is
+  // guarded all the same.
+  return ready || GuardObjectExists(name.c_str()) ? 0 : 1;
 }
 
 // The full path of a process's image; empty if it cannot be read.
@@ -70,36 +136,53 @@ std::wstring ImagePath(HANDLE process) {
   return std::wstring(path, length);
 }
 
-// Only a panel of this very program, the one started at that time, is
-// guarded: a switch naming any other process makes the guard leave.
-bool IsThisProgramsPanel(HANDLE process, PanelProcess panel) {
+// Only a panel of this very program is guarded: a switch naming any other
+// running process makes the guard leave.
+bool IsThisProgram(HANDLE process) {
   const std::wstring image = ImagePath(process);
-  return !image.empty() && StartTimeOf(process) == panel.start &&
+  return !image.empty() &&
          CompareStringOrdinal(image.c_str(), -1,
                               ImagePath(GetCurrentProcess()).c_str(), -1,
                               TRUE) == CSTR_EQUAL;
 }
 
+// True when the panel named no longer runs: the process is gone, has
+// ended, or the id now names a process started at another time.
+bool HasEnded(HANDLE process, PanelProcess panel) {
+  return process == nullptr ||
+         WaitForSingleObject(process, 0) != WAIT_TIMEOUT ||
+         StartTimeOf(process) != panel.start;
+}
+
 int Guard(PanelProcess panel) {
   const HANDLE process = OpenProcess(
       SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, panel.id);
-  if (process == nullptr) return 1;
-  if (!IsThisProgramsPanel(process, panel)) {
+  // Some process runs under the id that may not even be queried: no panel.
+  if (process == nullptr && GetLastError() != ERROR_INVALID_PARAMETER) {
+    return 1;
+  }
+  Win32WindowSystem windows;
+  // The starter runs between the panel and its guard, and the panel may
+  // have ended meanwhile. Only windows marked with this very id and start
+  // are shown, which no running panel can carry.
+  if (HasEnded(process, panel)) {
+    if (process != nullptr) CloseHandle(process);
+    ShowWindowsMarkedBy(windows, panel);
+    return 0;
+  }
+  if (!IsThisProgram(process)) {
     CloseHandle(process);
     return 1;
   }
   // The first window call of a process sets up its side of the window
   // system (under Wine it loads the display driver, a few hundred ms):
   // made now, it is not paid for between the panel's end and the restore.
-  Win32WindowSystem windows;
   windows.EnumChildWindows(
       0, [](WindowHandle, std::int32_t) -> std::int32_t { return 0; }, 0);
   // One guard per panel, whoever starts more. The name also tells that the
   // guard is ready.
-  const std::wstring name = L"Local\\Corvantis.Guard." +
-                            std::to_wstring(panel.id) + L"." +
-                            std::to_wstring(panel.start);
-  const HANDLE only = CreateMutexW(nullptr, FALSE, name.c_str());
+  const HANDLE only =
+      CreateMutexW(nullptr, FALSE, GuardObjectName(panel).c_str());
   if (only == nullptr || GetLastError() == ERROR_ALREADY_EXISTS) {
     CloseHandle(process);
     return 1;
@@ -113,11 +196,39 @@ int Guard(PanelProcess panel) {
 
 }  // namespace
 
-void GuardOfPanel::StartGuard() {
-  // Through a starter that ends at once, so that the guard is no
-  // descendant of the panel: "End process tree" on the panel, the common
-  // way to end one that stopped answering, must not end the guard too.
-  StartThisProgram(kStarterSwitch, panel_);
+GuardOfPanel::GuardOfPanel(PanelProcess panel)
+    : panel_(panel), name_(GuardObjectName(panel)) {}
+
+GuardOfPanel::~GuardOfPanel() { ForgetStarter(); }
+
+GuardState GuardOfPanel::State() {
+  if (Waits()) {
+    ForgetStarter();
+    return GuardState::kRuns;
+  }
+  if (starter_ != nullptr && WaitForSingleObject(starter_, 0) == WAIT_TIMEOUT) {
+    return GuardState::kStarting;
+  }
+  ForgetStarter();
+  return GuardState::kAbsent;
+}
+
+GuardState GuardOfPanel::Start() {
+  ForgetStarter();
+  // Through a starter that ends once the guard is ready, so that the
+  // guard is no descendant of the panel: "End process tree" on the panel,
+  // the common way to end one that stopped answering, must not end the
+  // guard too.
+  starter_ = StartThisProgram(kStarterSwitch, panel_);
+  if (starter_ == nullptr) return GuardState::kAbsent;
+  WaitAnsweringSentMessages(starter_, kReadyWaitMs);
+  return State();
+}
+
+bool GuardOfPanel::Waits() const { return GuardObjectExists(name_.c_str()); }
+
+void GuardOfPanel::ForgetStarter() {
+  if (starter_ != nullptr) CloseHandle(std::exchange(starter_, nullptr));
 }
 
 std::optional<int> RunGuardCommand(const wchar_t* arguments) {
@@ -128,9 +239,7 @@ std::optional<int> RunGuardCommand(const wchar_t* arguments) {
       arguments + std::wcslen(guard ? kGuardSwitch : kStarterSwitch);
   PanelProcess panel;
   if (!ReadPanel(values, panel)) return 1;
-  if (guard) return Guard(panel);
-  StartThisProgram(kGuardSwitch, panel);
-  return 0;
+  return guard ? Guard(panel) : StartGuard(panel);
 }
 
 }  // namespace corvantis

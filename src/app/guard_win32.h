@@ -3,22 +3,39 @@
 // panel left hidden.
 #pragma once
 
+#include <windows.h>
+
 #include <optional>
+#include <string>
 
 #include "app/panel.h"
 #include "platform/window_system.h"
 
 namespace corvantis {
 
-// Starts the guard of this panel process. A failure leaves the panel as it
-// was: the next start still shows what the panel leaves hidden.
+// The guard of this panel process. Without one the panel works as well:
+// the next start still shows what the panel leaves hidden.
 class GuardOfPanel final : public GuardStarter {
  public:
-  explicit GuardOfPanel(PanelProcess panel) : panel_(panel) {}
-  void StartGuard() override;
+  explicit GuardOfPanel(PanelProcess panel);
+  GuardOfPanel(const GuardOfPanel&) = delete;
+  GuardOfPanel& operator=(const GuardOfPanel&) = delete;
+  ~GuardOfPanel();
+
+  GuardState State() override;
+  GuardState Start() override;
+  // True when the guard is set up and waits. Allocates nothing, for the
+  // crash path.
+  bool Waits() const;
 
  private:
+  void ForgetStarter();
+
   PanelProcess panel_;
+  std::wstring name_;  // of the object the guard makes when it is ready
+  // The starter of a start under way; it ends once the guard is ready or
+  // has failed.
+  HANDLE starter_ = nullptr;
 };
 
 // Runs the guard, or its starter, when the command line asks for one; the

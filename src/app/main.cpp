@@ -6,6 +6,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <exception>
+#include <optional>
 
 #include "app/form1_win32.h"
 #include "app/guard_win32.h"
@@ -52,35 +53,50 @@ void InitCommonControlsFromSystem() {
   init_common_controls_ex(&classes);
 }
 
-// This panel process as its marks name it, read before anything can fail.
+// This panel process as its marks name it, and its guard, made before
+// anything can fail.
 corvantis::PanelProcess this_panel;
+std::optional<corvantis::GuardOfPanel> guard;
 
-// However the process fails, every window this panel hid is shown before
-// it ends. The marks on the windows say which; the panel's own state may
-// be what failed, so it is not used, and no call waits for a window.
-void ShowHiddenWindowsOnce() {
+// However the process fails, every window this panel hid comes back. The
+// failing thread may hold the heap or the loader lock, which window calls
+// need: with a guard waiting, the process only ends, at once, and the
+// guard shows the windows.
+void HandOverWindows(UINT exit_code) {
+  if (guard && guard->Waits()) TerminateProcess(GetCurrentProcess(), exit_code);
+  // Without a guard they are shown from here, once. The marks on the
+  // windows say which; the panel's own state may be what failed, so it is
+  // not used, and no call waits for a window.
   static volatile LONG done = 0;
   if (InterlockedExchange(&done, 1) != 0) return;
   corvantis::Win32WindowSystem windows;
   corvantis::ShowWindowsMarkedBy(windows, this_panel);
 }
 
-LONG WINAPI OnUnhandledException(EXCEPTION_POINTERS*) {
-  ShowHiddenWindowsOnce();
+LONG WINAPI OnUnhandledException(EXCEPTION_POINTERS* exception) {
+  HandOverWindows(exception->ExceptionRecord->ExceptionCode);
   return EXCEPTION_CONTINUE_SEARCH;
 }
 
+// The C runtime's abort ends the process with 3.
+constexpr UINT kAbortExitCode = 3;
+
 void OnTerminate() {
-  ShowHiddenWindowsOnce();
+  HandOverWindows(kAbortExitCode);
   std::abort();
 }
 
-void OnAbortSignal(int) { ShowHiddenWindowsOnce(); }
+void OnAbortSignal(int) { HandOverWindows(kAbortExitCode); }
 
 void ShowHiddenWindowsOnCrash() {
   this_panel = corvantis::Win32WindowSystem().CurrentProcess();
+  guard.emplace(this_panel);
   SetUnhandledExceptionFilter(OnUnhandledException);
   std::set_terminate(OnTerminate);
+  // abort's "Runtime Error" box would come before the handler and keep the
+  // windows hidden until the user answered it: its text goes to the
+  // standard error, which a windowed program has not got.
+  _set_error_mode(_OUT_TO_STDERR);
   std::signal(SIGABRT, OnAbortSignal);
 }
 
@@ -116,8 +132,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR arguments,
   corvantis::Win32WindowSystem windows;
   corvantis::Win32FileLookup files;
   corvantis::Win32MessageBoxService boxes;
-  corvantis::GuardOfPanel guard(this_panel);
-  corvantis::Form1 form(instance, {windows, files, boxes}, guard);
+  corvantis::Form1 form(instance, {windows, files, boxes}, *guard);
   if (!form.Create()) return 1;
   boxes.SetOwner(form.Handle());
   form.LoadAndShow(show_command);

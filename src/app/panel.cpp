@@ -23,8 +23,12 @@ Panel::Panel(CompanionServices services, PanelControls controls,
 
 void Panel::Form_Load() {
   // Windows that an earlier panel hid and never showed again, because it
-  // was killed or crashed, come back before anything else happens.
-  RestoreWindowsOfEndedPanels(services_.windows);
+  // was killed or crashed or no longer answers, come back before anything
+  // else happens.
+  if (RestoreWindowsOfEndedPanels(services_.windows, kPanelClassName)) {
+    services_.boxes.ShowInformation(
+        kBoxTitle, UnscrambleMessage(kUnansweringPanelMessage));
+  }
   LaunchCompanion(services_, window_, kUpdater);
 }
 
@@ -47,16 +51,14 @@ void Panel::ResumeAfterCancelledEnd() {
 }
 
 void Panel::大厅名称_Click() {
-  RunWalk([&] {
-    StartGuardOnce();
+  RunWalk(true, [&] {
     return SelectTrackedWindow(services_.windows, lists_, lists_.大厅名称,
                                lists_.大厅句柄, unloaded_);
   });
 }
 
 void Panel::游戏名称_Click() {
-  RunWalk([&] {
-    StartGuardOnce();
+  RunWalk(true, [&] {
     return SelectTrackedWindow(services_.windows, lists_, lists_.游戏名称,
                                lists_.游戏句柄, unloaded_);
   });
@@ -87,10 +89,8 @@ void Panel::Command3_Click() { LaunchCompanion(services_, window_, kClient); }
 void Panel::Command4_Click() { OpenDownloadPage(services_.windows); }
 
 void Panel::Command5_Click() {
-  RunWalk([&] {
-    CloseAllTrackedWindows(services_.windows, lists_);
-    return true;
-  });
+  RunWalk(false,
+          [&] { return CloseAllTrackedWindows(services_.windows, lists_); });
 }
 
 void Panel::Check1_Click() {
@@ -112,8 +112,7 @@ void Panel::Timer2_Timer() {
 }
 
 void Panel::Refresh() {
-  RunWalk([&] {
-    StartGuardOnce();
+  RunWalk(true, [&] {
     TrackedWindowWalks walks(services_.windows, refused_, unloaded_);
     return RefreshWindowLists(services_.windows, lists_, controls_.Label1,
                               controls_.Label2, walks);
@@ -121,21 +120,35 @@ void Panel::Refresh() {
 }
 
 template <typename Walk>
-void Panel::RunWalk(Walk walk) {
+void Panel::RunWalk(bool hides, Walk walk) {
   if (walking_ || unloaded_) return;
   walking_ = true;
+  const bool guarded = !hides || KeepGuard();
   const bool complete = walk();
   walking_ = false;
+  // No box once the panel is going: it may be the end of the session. The
+  // boxes come after the walk, so that the lists are up to date behind
+  // them.
+  if (!guarded && !unloaded_) ReportNoGuard();
   if (complete) return;
   refused_ = true;
-  // No box once the panel is going: it may be the end of the session.
   if (!unloaded_) ReportRefusal();
 }
 
-void Panel::StartGuardOnce() {
-  if (guard_started_) return;
-  guard_started_ = true;
-  guard_.StartGuard();
+bool Panel::KeepGuard() {
+  GuardState state = guard_.State();
+  // One that is still starting is not started twice; the next walk asks
+  // again.
+  if (state == GuardState::kAbsent) state = guard_.Start();
+  return state != GuardState::kAbsent;
+}
+
+void Panel::ReportNoGuard() {
+  if (told_of_no_guard_) return;
+  // Set first: timer ticks arrive while the box is open.
+  told_of_no_guard_ = true;
+  services_.boxes.ShowInformation(kBoxTitle,
+                                  UnscrambleMessage(kNoGuardMessage));
 }
 
 void Panel::ReportRefusal() {

@@ -12,6 +12,9 @@
 
 namespace corvantis {
 
+// The class of the panel's window, by which a later panel finds it.
+inline constexpr char16_t kPanelClassName[] = u"CorvantisForm1";
+
 class TextControl {
  public:
   virtual ~TextControl() = default;
@@ -35,12 +38,24 @@ class TimerControl {
   virtual void SetInterval(std::uint32_t milliseconds) = 0;
 };
 
-// Starts the process that shows again what the panel hid if the panel ends
+// Whether the guard of this panel process waits for the panel to end.
+enum class GuardState {
+  kRuns,
+  // A start is under way: neither ready yet nor known to have failed.
+  kStarting,
+  kAbsent,
+};
+
+// The process that shows again what the panel hid if the panel ends
 // without doing so itself.
 class GuardStarter {
  public:
   virtual ~GuardStarter() = default;
-  virtual void StartGuard() = 0;
+  // Asks without waiting.
+  virtual GuardState State() = 0;
+  // Starts a guard and waits a bounded time, at most 2 s, for it to be
+  // ready.
+  virtual GuardState Start() = 0;
 };
 
 struct PanelControls {
@@ -90,12 +105,17 @@ class Panel {
   // handler that would start inside a running walk does not run at all,
   // nor does one after the panel has unloaded. The user's clicks and the
   // timers' ticks are posted, so they come only after the walk.
+  // A walk that may hide a window runs only with a guard, or after trying
+  // to have one.
   template <typename Walk>
-  void RunWalk(Walk walk);
-  // Before the first walk that may hide a window, not at start: starting a
+  void RunWalk(bool hides, Walk walk);
+  // Before each walk that may hide a window, not at start: starting a
   // process is the dearest part of a start, and nothing is hidden before
-  // the user's first refresh.
-  void StartGuardOnce();
+  // the user's first refresh. False when no guard can be had.
+  bool KeepGuard();
+  // Windows this panel hides would stay hidden if it were ended from
+  // outside. The user is told once per run.
+  void ReportNoGuard();
   // A window refused the panel's mark or its show: the client runs with
   // higher rights. The user is told once per run.
   void ReportRefusal();
@@ -109,7 +129,7 @@ class Panel {
   WindowHandle window_ = 0;
   bool unloaded_ = false;
   bool walking_ = false;
-  bool guard_started_ = false;
+  bool told_of_no_guard_ = false;
   // A walk of this run was refused: a window this panel hid may have
   // fallen out of the lists.
   bool refused_ = false;

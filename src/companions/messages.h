@@ -15,5 +15,11 @@ extern const char16_t kClientMissingMessage[];
 extern const char16_t kBadPeriodMessage[];
 // The client runs as administrator, so Corvantis must be started so too.
 extern const char16_t kElevatedClientMessage[];
+// Corvantis cannot start its guard, so the windows it hides would stay
+// hidden until its next start if it were ended from outside.
+extern const char16_t kNoGuardMessage[];
+// An earlier Corvantis did not answer: the windows it hid were shown, and
+// it should be ended in the Task Manager.
+extern const char16_t kUnansweringPanelMessage[];
 
 }  // namespace corvantis

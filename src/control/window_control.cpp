@@ -83,18 +83,18 @@ class WindowReach {
     }
   }
 
+  // A close the system refused to deliver counts as a refusal too.
   void Close(WindowHandle window) {
-    if (Answers(window)) {
-      windows_.SendMessageA(window, kWmClose);
-    } else {
-      windows_.PostMessageA(window, kWmClose);
-    }
+    const bool delivered = Answers(window)
+                               ? windows_.SendMessageA(window, kWmClose)
+                               : windows_.PostMessageA(window, kWmClose);
+    if (!delivered) refused_ = true;
   }
 
   // The panel waits in each synchronous call, and a message sent to it
   // meanwhile can unload it: from then on nothing may be hidden.
   bool Unloading() const { return unloading_; }
-  // False once a window refused its mark or its show.
+  // False once a window refused its mark, its show or its close.
   bool Complete() const { return !refused_; }
 
  private:
@@ -173,35 +173,50 @@ void Hide(WindowReach& reach, const TrackedWindows& lists,
 }
 
 // The enumeration takes a plain function; it collects into this.
-struct MarkedWindows {
-  WindowSystem* windows;
-  HiddenMark wanted;
-  std::vector<WindowHandle> found;
-};
-MarkedWindows* current_collection = nullptr;
+std::vector<WindowHandle>* current_collection = nullptr;
 
-std::int32_t CollectMarkedWindow(WindowHandle window, std::int32_t) {
-  if (WhoHid(*current_collection->windows, window) ==
-      current_collection->wanted) {
-    current_collection->found.push_back(window);
-  }
+std::int32_t CollectWindow(WindowHandle window, std::int32_t) {
+  current_collection->push_back(window);
   return 1;
 }
 
-bool ShowMarkedWindows(WindowSystem& windows, HiddenMark wanted) {
+std::vector<WindowHandle> TopLevelWindows(WindowSystem& windows) {
+  std::vector<WindowHandle> found;
+  std::vector<WindowHandle>* const previous = current_collection;
+  current_collection = &found;
+  windows.EnumChildWindows(0, CollectWindow, 0);
+  current_collection = previous;
+  return found;
+}
+
+// Shows every marked window for which shown(window) says so.
+template <typename Shown>
+bool ShowMarkedWindows(WindowSystem& windows, Shown shown) {
   // The usual case, at start above all: no panel left a mark anywhere, so
   // there is nothing to look for among possibly thousands of windows.
   if (!windows.AnyWindowMarked()) return true;
-  MarkedWindows collection{&windows, wanted, {}};
-  MarkedWindows* const previous = current_collection;
-  current_collection = &collection;
-  windows.EnumChildWindows(0, CollectMarkedWindow, 0);
-  current_collection = previous;
   WindowReach reach(windows, kStaysLoaded);
-  for (const WindowHandle window : collection.found) {
-    ShowAndPlace(reach, window);
+  for (const WindowHandle window : TopLevelWindows(windows)) {
+    if (shown(window)) ShowAndPlace(reach, window);
   }
   return reach.Complete();
+}
+
+// True when a window of the panel's class that the process made answers
+// the probe: a panel that is suspended, hung or has lost its window does
+// not.
+bool PanelAnswers(WindowSystem& windows, std::uint32_t process_id,
+                  const Text& panel_class) {
+  // One unit more than the name: a longer name does not match.
+  const auto length = static_cast<std::int32_t>(panel_class.size() + 2);
+  for (const WindowHandle window : TopLevelWindows(windows)) {
+    if (windows.WindowProcessId(window) == process_id &&
+        windows.GetClassNameW(window, length) == panel_class &&
+        windows.Responds(window)) {
+      return true;
+    }
+  }
+  return false;
 }
 
 // What the walk of ShowWindowsMarkedBy needs; it may run on any thread of
@@ -258,12 +273,30 @@ bool ShowEveryWindowOfThisPanel(WindowSystem& windows,
   return ShowWindowsHiddenByThisPanel(windows) && complete;
 }
 
-void RestoreWindowsOfEndedPanels(WindowSystem& windows) {
-  ShowMarkedWindows(windows, HiddenMark::GonePanel);
+bool RestoreWindowsOfEndedPanels(WindowSystem& windows,
+                                 const Text& panel_class) {
+  // Each running panel is probed once, at most one short time-out each.
+  std::unordered_map<std::uint32_t, bool> answers;
+  bool unanswering = false;
+  ShowMarkedWindows(windows, [&](WindowHandle window) {
+    const HiddenMark who = WhoHid(windows, window);
+    if (who != HiddenMark::RunningPanel) return who == HiddenMark::GonePanel;
+    const std::uint32_t panel = windows.ReadHiddenMark(window).id;
+    auto known = answers.find(panel);
+    if (known == answers.end()) {
+      known = answers.emplace(panel, PanelAnswers(windows, panel, panel_class))
+                  .first;
+    }
+    unanswering |= !known->second;
+    return !known->second;
+  });
+  return unanswering;
 }
 
 bool ShowWindowsHiddenByThisPanel(WindowSystem& windows) {
-  return ShowMarkedWindows(windows, HiddenMark::ThisPanel);
+  return ShowMarkedWindows(windows, [&](WindowHandle window) {
+    return WhoHid(windows, window) == HiddenMark::ThisPanel;
+  });
 }
 
 void ShowWindowsMarkedBy(WindowSystem& windows, PanelProcess panel) {
@@ -293,12 +326,13 @@ bool SelectTrackedWindow(WindowSystem& windows, const TrackedWindows& lists,
   return reach.Complete();
 }
 
-void CloseAllTrackedWindows(WindowSystem& windows,
+bool CloseAllTrackedWindows(WindowSystem& windows,
                             const TrackedWindows& lists) {
   WindowReach reach(windows, kStaysLoaded);
   const auto close = [&](WindowHandle window) { reach.Close(window); };
   ForEachHandle(lists.游戏句柄, close);
   ForEachHandle(lists.大厅句柄, close);
+  return reach.Complete();
 }
 
 bool TrackedWindowWalks::ShowAll(const TrackedWindows& lists) {

@@ -49,8 +49,12 @@ bool SelectTrackedWindow(WindowSystem& windows, const TrackedWindows& lists,
                          const ListControl& names, const ListControl& handles,
                          const bool& unloading = kStaysLoaded);
 // Shows again, at the origin, every window that a panel process now ended
-// left hidden, and removes its mark. Windows of running panels are left.
-void RestoreWindowsOfEndedPanels(WindowSystem& windows);
+// left hidden, and removes its mark. So too for a panel process that still
+// runs but has no window of panel_class any more, or whose window does not
+// answer: the user could not get its windows back. Windows of other
+// running panels are left. True when windows of such a process were shown.
+bool RestoreWindowsOfEndedPanels(WindowSystem& windows,
+                                 const Text& panel_class);
 // Shows, at the origin, every window this panel process has hidden,
 // whatever its lists say: for when the panel can trust nothing else, and
 // for windows that once refused to be shown and fell out of the lists.
@@ -84,7 +88,9 @@ class TrackedWindowWalks final : public RefreshWalks {
   const bool& unloading_;
 };
 
-// Asks every game, then every lobby, to close.
-void CloseAllTrackedWindows(WindowSystem& windows, const TrackedWindows& lists);
+// Asks every game, then every lobby, to close. False when the system
+// refused to deliver a request, as it does for a client with higher
+// rights.
+bool CloseAllTrackedWindows(WindowSystem& windows, const TrackedWindows& lists);
 
 }  // namespace corvantis

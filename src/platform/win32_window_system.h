@@ -16,11 +16,12 @@ class Win32WindowSystem final : public WindowSystem {
   bool IsWindowVisible(WindowHandle window) override;
   bool IsIconic(WindowHandle window) override;
   bool IsWindow(WindowHandle window) override;
+  std::uint32_t WindowProcessId(WindowHandle window) override;
   void ShowWindow(WindowHandle window, ShowCommand command) override;
   void MoveWindow(WindowHandle window, std::int32_t x, std::int32_t y,
                   std::int32_t width, std::int32_t height,
                   std::int32_t repaint) override;
-  void SendMessageA(WindowHandle window, std::uint32_t message) override;
+  bool SendMessageA(WindowHandle window, std::uint32_t message) override;
   void SetWindowPos(WindowHandle window, WindowHandle insert_after,
                     std::uint32_t flags) override;
   void SetForegroundWindow(WindowHandle window) override;
@@ -34,7 +35,7 @@ class Win32WindowSystem final : public WindowSystem {
   void ShowWindowAsync(WindowHandle window, ShowCommand command) override;
   void MoveWindowAsync(WindowHandle window, std::int32_t x, std::int32_t y,
                        std::int32_t width, std::int32_t height) override;
-  void PostMessageA(WindowHandle window, std::uint32_t message) override;
+  bool PostMessageA(WindowHandle window, std::uint32_t message) override;
   bool MarkHidden(WindowHandle window) override;
   void RemoveHiddenMark(WindowHandle window) override;
   PanelProcess ReadHiddenMark(WindowHandle window) override;

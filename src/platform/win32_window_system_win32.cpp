@@ -108,6 +108,12 @@ bool Win32WindowSystem::IsWindow(WindowHandle window) {
   return ::IsWindow(ToHwnd(window)) != FALSE;
 }
 
+std::uint32_t Win32WindowSystem::WindowProcessId(WindowHandle window) {
+  DWORD process_id = 0;
+  ::GetWindowThreadProcessId(ToHwnd(window), &process_id);
+  return process_id;
+}
+
 void Win32WindowSystem::ShowWindow(WindowHandle window, ShowCommand command) {
   ::ShowWindow(ToHwnd(window), static_cast<int>(command));
 }
@@ -118,10 +124,15 @@ void Win32WindowSystem::MoveWindow(WindowHandle window, std::int32_t x,
   ::MoveWindow(ToHwnd(window), x, y, width, height, repaint);
 }
 
-void Win32WindowSystem::SendMessageA(WindowHandle window,
+// The isolation of integrity levels blocks a message to a process with
+// higher rights with this error; a window that has gone meanwhile is no
+// refusal.
+bool Win32WindowSystem::SendMessageA(WindowHandle window,
                                      std::uint32_t message) {
   std::int32_t zero = 0;
+  ::SetLastError(ERROR_SUCCESS);
   ::SendMessageA(ToHwnd(window), message, 0, reinterpret_cast<LPARAM>(&zero));
+  return ::GetLastError() != ERROR_ACCESS_DENIED;
 }
 
 void Win32WindowSystem::SetWindowPos(WindowHandle window,
@@ -193,9 +204,10 @@ void Win32WindowSystem::MoveWindowAsync(WindowHandle window, std::int32_t x,
                  SWP_NOZORDER | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS);
 }
 
-void Win32WindowSystem::PostMessageA(WindowHandle window,
+bool Win32WindowSystem::PostMessageA(WindowHandle window,
                                      std::uint32_t message) {
-  ::PostMessageA(ToHwnd(window), message, 0, 0);
+  return ::PostMessageA(ToHwnd(window), message, 0, 0) ||
+         ::GetLastError() != ERROR_ACCESS_DENIED;
 }
 
 bool Win32WindowSystem::MarkHidden(WindowHandle window) {

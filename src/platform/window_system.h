@@ -74,12 +74,16 @@ class WindowSystem {
   virtual bool IsIconic(WindowHandle window) = 0;
   // False once the window has been destroyed.
   virtual bool IsWindow(WindowHandle window) = 0;
+  // The process that made the window; 0 when it is gone.
+  virtual std::uint32_t WindowProcessId(WindowHandle window) = 0;
   virtual void ShowWindow(WindowHandle window, ShowCommand command) = 0;
   virtual void MoveWindow(WindowHandle window, std::int32_t x, std::int32_t y,
                           std::int32_t width, std::int32_t height,
                           std::int32_t repaint) = 0;
   // WM_CLOSE with lParam pointing at a 32-bit zero; returns once handled.
-  virtual void SendMessageA(WindowHandle window, std::uint32_t message) = 0;
+  // False when the system refused to deliver it: a window of a process
+  // with higher rights.
+  virtual bool SendMessageA(WindowHandle window, std::uint32_t message) = 0;
   virtual void SetWindowPos(WindowHandle window, WindowHandle insert_after,
                             std::uint32_t flags) = 0;
   // Gives the window the keyboard focus; returns at once.
@@ -109,8 +113,8 @@ class WindowSystem {
   virtual void MoveWindowAsync(WindowHandle window, std::int32_t x,
                                std::int32_t y, std::int32_t width,
                                std::int32_t height) = 0;
-  // Queues a message to the window and returns at once.
-  virtual void PostMessageA(WindowHandle window, std::uint32_t message) = 0;
+  // Queues a message to the window and returns at once; false as above.
+  virtual bool PostMessageA(WindowHandle window, std::uint32_t message) = 0;
 
   // A window the panel hides carries a mark naming this panel process, so
   // that whatever becomes of the panel, a later one can show it again. The

@@ -7,6 +7,7 @@
 #include <iostream>
 #include <limits>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "harness/panel_fixture.h"
@@ -141,13 +142,6 @@ class ReliabilityTest : public PanelFixture {
     return true;
   }
 
-  // True once the panel's process has ended. The test prefix has no
-  // debugger, so a crashed panel ends as soon as its handlers have run.
-  bool PanelEnds() {
-    form_ = nullptr;
-    return panel_.WaitForExit(kWaitMs);
-  }
-
   // Asks the panel for a WM_NULL round trip every 20 ms for duration_ms:
   // the slowest answer in milliseconds; infinity once one never came.
   double SlowestAnswer(DWORD duration_ms) const {
@@ -164,25 +158,54 @@ class ReliabilityTest : public PanelFixture {
     return slowest;
   }
 
+  static std::wstring BoxText(HWND box) {
+    std::wstring text;
+    for (const std::wstring& part : ChildTexts(box, L"Static")) text += part;
+    return text;
+  }
+
   void CloseAndWait(Process& panel, HWND form) {
     PostMessageW(form, WM_CLOSE, 0, 0);
     ASSERT_TRUE(panel.WaitForExit(kWaitMs));
   }
 };
 
-TEST_F(ReliabilityTest, NextStartShowsWhatAKilledPanelLeftHidden) {
+// How the panel that hid the windows became of no use before the next
+// start: killed with its guard; its thread suspended, so that it answers
+// nothing; or the marks name a process that runs without a panel window.
+enum class Useless { kKilled, kSuspended, kWindowless };
+
+class NextStartTest : public ReliabilityTest,
+                      public testing::WithParamInterface<Useless> {};
+
+TEST_P(NextStartTest, ShowsWhatAnEarlierPanelLeftHidden) {
   ASSERT_NO_FATAL_FAILURE(ClickRefresh());
   ASSERT_TRUE(AllTrackedHidden());
-  // Panel and guard ended together.
-  ASSERT_NO_FATAL_FAILURE(EndGuard());
-  const DWORD killed = panel_.id();
-  panel_.Kill();
-  form_ = nullptr;
+  DWORD marked_by = panel_.id();
+  HANDLE suspended = nullptr;
+  if (GetParam() == Useless::kSuspended) {
+    suspended = OpenThread(THREAD_SUSPEND_RESUME, FALSE,
+                           GetWindowThreadProcessId(form_, nullptr));
+    ASSERT_NE(suspended, nullptr);
+    ASSERT_NE(SuspendThread(suspended), static_cast<DWORD>(-1));
+  } else {
+    ASSERT_NO_FATAL_FAILURE(EndGuard());
+    panel_.Kill();
+    form_ = nullptr;
+  }
+  if (GetParam() == Useless::kWindowless) {
+    marked_by = client_.process().id();
+    for (HWND window : Tracked()) {
+      SetPropW(window, kMarkStart,
+               reinterpret_cast<HANDLE>(ULONG_PTR{StartTimeOf(marked_by)}));
+      SetPropW(window, kMark, reinterpret_cast<HANDLE>(ULONG_PTR{marked_by}));
+    }
+  }
   // The marks outlive the panel: they say who hid the windows.
   EXPECT_EQ(VisibleTracked(), 0);
-  for (HWND window : Tracked()) EXPECT_EQ(MarkOf(window), killed);
+  for (HWND window : Tracked()) EXPECT_EQ(MarkOf(window), marked_by);
 
-  // Checked while the new panel's updater box is open: before the panel
+  // Checked while the new panel's first box is open: before the panel
   // shows itself and before anything is clicked.
   Process next;
   HWND form = nullptr;
@@ -198,27 +221,99 @@ TEST_F(ReliabilityTest, NextStartShowsWhatAKilledPanelLeftHidden) {
   EXPECT_TRUE(ListBoxTexts(GetDlgItem(form, k游戏名称)).empty());
   EXPECT_EQ(WindowTitle(GetDlgItem(form, kLabel1)), L"大厅个数：");
   EXPECT_EQ(WindowTitle(GetDlgItem(form, kLabel2)), L"游戏个数：");
+  // The user hears of an earlier panel that did not answer, then of the
+  // missing updater.
+  if (GetParam() != Useless::kKilled) {
+    EXPECT_NE(BoxText(box).find(L"没有响应"), std::wstring::npos);
+    const HWND first = box;
+    ASSERT_TRUE(AnswerMessageBox(first, IDOK));
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+          box = WaitForMessageBox(next.id(), 0);
+          return box != nullptr && box != first;
+        },
+        kWaitMs));
+  }
+  EXPECT_NE(BoxText(box).find(L"自动升级"), std::wstring::npos);
   ASSERT_TRUE(AnswerMessageBox(box, IDOK));
+  if (suspended != nullptr) {
+    ResumeThread(suspended);
+    CloseHandle(suspended);
+    ASSERT_NO_FATAL_FAILURE(CloseAndWait(panel_, form_));
+  }
   panel_ = std::move(next);
   form_ = form;
 }
 
-class InjectedFaultTest : public ReliabilityTest,
-                          public testing::WithParamInterface<ULONG_PTR> {};
+INSTANTIATE_TEST_SUITE_P(Ways, NextStartTest,
+                         testing::Values(Useless::kKilled, Useless::kSuspended,
+                                         Useless::kWindowless));
 
-TEST_P(InjectedFaultTest, AFaultInAnyThreadShowsTheWindowsAgain) {
-  ASSERT_NO_FATAL_FAILURE(ClickRefresh());
-  ASSERT_TRUE(AllTrackedHidden());
-  ASSERT_NO_FATAL_FAILURE(EndGuard());
-  // 0 stands for a page that is not executable.
-  ASSERT_TRUE(RunRemoteThread(reinterpret_cast<void*>(GetParam())));
-  EXPECT_TRUE(AllTrackedShownAtOrigin());
-  EXPECT_TRUE(PanelEnds());
-  EXPECT_TRUE(AllTrackedShownAtOrigin());
+// The exe moved away once the panel runs: every start of its guard fails.
+TEST_F(ReliabilityTest, WithoutAGuardThePanelSaysSoOnceAndGoesOn) {
+  const std::wstring moved = folder_ + L"moved.exe";
+  ASSERT_TRUE(MoveFileW(Image().c_str(), moved.c_str()));
+  PostClick(Control(kCommand1));
+  HWND box = WaitForMessageBox(panel_.id(), kWaitMs);
+  ASSERT_NE(box, nullptr);
+  EXPECT_NE(BoxText(box).find(L"守护进程"), std::wstring::npos);
+  // Told after the refresh.
+  EXPECT_TRUE(ListsFull());
+  EXPECT_EQ(VisibleTracked(), 0);
+  ASSERT_TRUE(AnswerMessageBox(box, IDOK));
+  ASSERT_TRUE(ChooseGame(L"斗地主"));
+  // A box of that choice would be open by the end of this round trip.
+  ASSERT_TRUE(Responds(form_));
+  EXPECT_EQ(WaitForMessageBox(panel_.id(), 0), nullptr);
+  EXPECT_TRUE(Guards().empty());
+
+  // Startable again, the guard comes with the next choice.
+  ASSERT_TRUE(MoveFileW(moved.c_str(), Image().c_str()));
+  ASSERT_TRUE(ChooseGame(L"中国象棋"));
+  EXPECT_TRUE(
+      WaitUntil([&] { return GuardWaits(panel_.id()) && Guards().size() == 1; },
+                kWaitMs));
 }
 
-INSTANTIATE_TEST_SUITE_P(StartAddresses, InjectedFaultTest,
-                         testing::Values(ULONG_PTR{1}, ULONG_PTR{0}));
+// The panel fails: a thread of it starts at address 1, or in a page that
+// is not executable, or in abort(). With its guard waiting it only ends;
+// without, it shows the windows itself.
+enum class Failure { kFaultAtOne, kFaultInData, kAbort };
+
+class FailureTest
+    : public ReliabilityTest,
+      public testing::WithParamInterface<std::tuple<Failure, bool>> {};
+
+TEST_P(FailureTest, TheWindowsComeBackWithinASecondAndThePanelEnds) {
+  const auto [failure, guarded] = GetParam();
+  ASSERT_NO_FATAL_FAILURE(ClickRefresh());
+  if (guarded) {
+    ASSERT_TRUE(WaitUntil([&] { return GuardWaits(panel_.id()); }, kWaitMs));
+  } else {
+    ASSERT_NO_FATAL_FAILURE(EndGuard());
+  }
+  void* start = nullptr;  // stands for a page that is not executable
+  if (failure == Failure::kFaultAtOne) {
+    start = reinterpret_cast<void*>(ULONG_PTR{1});
+  } else if (failure == Failure::kAbort) {
+    start = RemoteAddress(panel_.id(), L"msvcrt.dll", "abort");
+    ASSERT_NE(start, nullptr);
+  }
+  const std::vector<HWND> tracked = Tracked();
+  ASSERT_TRUE(RunRemoteThread(start));
+  EXPECT_TRUE(AllBackWithin(tracked, 1000));
+  // No box holds the failed panel up.
+  DWORD exit_code = 0;
+  EXPECT_TRUE(panel_.WaitForExit(1000, &exit_code));
+  form_ = nullptr;
+  if (failure == Failure::kAbort) EXPECT_EQ(exit_code, 3u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, FailureTest,
+                         testing::Combine(testing::Values(Failure::kFaultAtOne,
+                                                          Failure::kFaultInData,
+                                                          Failure::kAbort),
+                                          testing::Bool()));
 
 // The crash path only queues its calls: neither a window whose thread has
 // stopped nor one that answers and then takes seconds over each show or
@@ -271,7 +366,12 @@ class GuardTest : public ReliabilityTest {
   SimClient other_{{{L"QufPanelWnd", L"自己藏的", 800, 600, false}}};
 };
 
-TEST_F(GuardTest, EndingThePanelAloneBringsItsWindowsBackWithinASecond) {
+TEST_F(GuardTest, EndedFromOutsideItComesBackWithTheNextWalkAndRestores) {
+  EndProcess(Guards()[0]);
+  ASSERT_TRUE(ChooseGame(L"斗地主"));
+  ASSERT_TRUE(
+      WaitUntil([&] { return GuardWaits(panel_.id()) && Guards().size() == 1; },
+                kWaitMs));
   const std::vector<HWND> tracked = Tracked();
   panel_.Kill();  // TerminateProcess, returns once the panel has ended
   form_ = nullptr;
@@ -288,62 +388,81 @@ TEST_F(GuardTest, AfterANormalCloseTheGuardLeavesTouchingNothing) {
   EXPECT_FALSE(IsWindowVisible(other_.HandleOf(L"自己藏的")));
 }
 
-// Started by hand for anything but a running panel of this very exe, or a
-// second time for one, a guard leaves at once and the windows stay as
-// they are.
-TEST_F(GuardTest, AGuardForAnythingButItsPanelLeaves) {
+// Started by hand for anything but a panel of this very exe, or a second
+// time for one, a guard leaves at once (1) and the windows stay as they
+// are; for a panel that has ended (0) it shows only what that one hid.
+TEST_F(GuardTest, AGuardTouchesOnlyWhatItsPanelHid) {
   const DWORD start = StartTimeOf(panel_.id());
   const DWORD client = client_.process().id();
-  const std::vector<std::vector<std::wstring>> switches = {
-      {L"/guard", std::to_wstring(client),
-       std::to_wstring(StartTimeOf(client))},
-      {L"/guard", std::to_wstring(panel_.id()), std::to_wstring(start ^ 2)},
-      {L"/guard", std::to_wstring(panel_.id()), std::to_wstring(start)},
-      {L"/guard", L"x", L"1"},
-      {L"/start-guard"}};
-  for (const std::vector<std::wstring>& arguments : switches) {
+  struct Case {
+    std::vector<std::wstring> arguments;
+    DWORD exit_code;
+  };
+  const std::vector<Case> cases = {
+      {{L"/guard", std::to_wstring(client),
+        std::to_wstring(StartTimeOf(client))},
+       1},
+      {{L"/guard", std::to_wstring(panel_.id()), std::to_wstring(start ^ 2)},
+       0},
+      {{L"/guard", std::to_wstring(panel_.id()), std::to_wstring(start)}, 1},
+      {{L"/guard", L"x", L"1"}, 1},
+      {{L"/start-guard"}, 1}};
+  for (const Case& test : cases) {
     Process guard;
-    ASSERT_TRUE(guard.Start(Image(), arguments, folder_));
+    ASSERT_TRUE(guard.Start(Image(), test.arguments, folder_));
     DWORD exit_code = 0;
     EXPECT_TRUE(guard.WaitForExit(kWaitMs, &exit_code))
-        << ToUtf8(arguments.back());
-    EXPECT_EQ(exit_code, 1u) << ToUtf8(arguments.back());
+        << ToUtf8(test.arguments.back());
+    EXPECT_EQ(exit_code, test.exit_code) << ToUtf8(test.arguments.back());
     EXPECT_EQ(FindProcessWindow(guard.id(), kForm1ClassName), nullptr);
   }
   EXPECT_EQ(VisibleTracked(), 0);
   EXPECT_EQ(Guards().size(), 1u);
-}
 
-TEST_F(ReliabilityTest, AbortShowsTheWindowsAgain) {
-  ASSERT_NO_FATAL_FAILURE(ClickRefresh());
-  ASSERT_TRUE(AllTrackedHidden());
+  // The panel ended before its guard could open it.
+  const std::vector<std::wstring> arguments = {
+      L"/guard", std::to_wstring(panel_.id()), std::to_wstring(start)};
+  const std::vector<HWND> tracked = Tracked();
   ASSERT_NO_FATAL_FAILURE(EndGuard());
-  void* abort_function = RemoteAddress(panel_.id(), L"msvcrt.dll", "abort");
-  ASSERT_NE(abort_function, nullptr);
-  ASSERT_TRUE(RunRemoteThread(abort_function));
-  EXPECT_TRUE(AllTrackedShownAtOrigin());
-  EXPECT_TRUE(PanelEnds());
-  // The C runtime's abort ends the process with 3 once the handler returns.
-  DWORD exit_code = 0;
-  EXPECT_TRUE(panel_.WaitForExit(0, &exit_code));
-  EXPECT_EQ(exit_code, 3u);
-  EXPECT_TRUE(AllTrackedShownAtOrigin());
+  panel_.Kill();
+  form_ = nullptr;
+  Process guard;
+  ASSERT_TRUE(guard.Start(Image(), arguments, folder_));
+  EXPECT_TRUE(AllBackWithin(tracked, 1000));
+  EXPECT_FALSE(IsWindowVisible(other_.HandleOf(L"自己藏的")));
+  DWORD exit_code = 1;
+  EXPECT_TRUE(guard.WaitForExit(kWaitMs, &exit_code));
+  EXPECT_EQ(exit_code, 0u);
 }
 
-TEST_F(ReliabilityTest, EndOfSessionShowsTheWindowsForGood) {
+// The end of the session, or only a request to close this program (an
+// installer's, ENDSESSION_CLOSEAPP), which the panel then does.
+class EndOfSessionTest : public ReliabilityTest,
+                         public testing::WithParamInterface<LPARAM> {};
+
+TEST_P(EndOfSessionTest, ShowsTheWindowsForGood) {
   ASSERT_NO_FATAL_FAILURE(AutoRefreshEvery(L"0.5"));
   ASSERT_TRUE(AllTrackedHidden());
   DWORD_PTR answer = 0;
-  ASSERT_TRUE(SendMessageTimeoutW(form_, WM_QUERYENDSESSION, 0, 0,
+  ASSERT_TRUE(SendMessageTimeoutW(form_, WM_QUERYENDSESSION, 0, GetParam(),
                                   SMTO_ABORTIFHUNG, kWaitMs, &answer));
   EXPECT_EQ(answer, static_cast<DWORD_PTR>(TRUE));
   EXPECT_TRUE(AllTrackedShownAtOrigin());
-  ASSERT_TRUE(SendMessageTimeoutW(form_, WM_ENDSESSION, TRUE, 0,
+  ASSERT_TRUE(SendMessageTimeoutW(form_, WM_ENDSESSION, TRUE, GetParam(),
                                   SMTO_ABORTIFHUNG, kWaitMs, &answer));
-  // No tick hides them again.
-  Sleep(Scaled(1500));
+  if (GetParam() == ENDSESSION_CLOSEAPP) {
+    EXPECT_TRUE(panel_.WaitForExit(2000));
+    form_ = nullptr;
+  } else {
+    // No tick hides them again.
+    Sleep(Scaled(1500));
+  }
   EXPECT_TRUE(AllTrackedShownAtOrigin());
 }
+
+INSTANTIATE_TEST_SUITE_P(Requests, EndOfSessionTest,
+                         testing::Values(LPARAM{0},
+                                         LPARAM{ENDSESSION_CLOSEAPP}));
 
 // The panel is inside a refresh, waiting on a window that is slow to be
 // shown or moved, when it is told to go: by the end of the session or by a

@@ -77,7 +77,14 @@ class FakeBoxes final : public MessageBoxService {
 
 class FakeGuard final : public GuardStarter {
  public:
-  void StartGuard() override { ++starts; }
+  GuardState State() override { return state; }
+  GuardState Start() override {
+    ++starts;
+    return state = start_gives;
+  }
+  GuardState state = GuardState::kAbsent;
+  // Where a start leads.
+  GuardState start_gives = GuardState::kRuns;
   int starts = 0;
 };
 

@@ -196,6 +196,11 @@ bool FakeDesktop::IsWindow(WindowHandle handle) {
   return Live(handle) != nullptr;
 }
 
+std::uint32_t FakeDesktop::WindowProcessId(WindowHandle handle) {
+  const FakeWindow* window = Live(handle);
+  return window != nullptr ? window->process_id : 0;
+}
+
 void FakeDesktop::ShowWindow(WindowHandle handle, ShowCommand command) {
   Record(Describe("ShowWindow", handle, static_cast<std::int32_t>(command)));
   if (Placeable(handle) != nullptr) ApplyShow(handle, command);
@@ -212,9 +217,11 @@ void FakeDesktop::MoveWindow(WindowHandle handle, std::int32_t x,
   }
 }
 
-void FakeDesktop::SendMessageA(WindowHandle handle, std::uint32_t message) {
+bool FakeDesktop::SendMessageA(WindowHandle handle, std::uint32_t message) {
   Record(Describe("SendMessageA", handle, message));
+  if (Live(handle) != nullptr && Window(handle).refuses_messages) return false;
   if (Reachable(handle) != nullptr && message == kWmClose) ApplyClose(handle);
+  return true;
 }
 
 void FakeDesktop::SetWindowPos(WindowHandle handle, WindowHandle insert_after,
@@ -277,11 +284,13 @@ void FakeDesktop::MoveWindowAsync(WindowHandle handle, std::int32_t x,
   if (!Window(handle).hung) Wake(handle);
 }
 
-void FakeDesktop::PostMessageA(WindowHandle handle, std::uint32_t message) {
+bool FakeDesktop::PostMessageA(WindowHandle handle, std::uint32_t message) {
   Record(Describe("PostMessageA", handle, message));
-  if (Live(handle) == nullptr || message != kWmClose) return;
+  if (Live(handle) == nullptr || message != kWmClose) return true;
+  if (Window(handle).refuses_messages) return false;
   queued_[handle].push_back([this, handle] { ApplyClose(handle); });
   if (!Window(handle).hung) Wake(handle);
+  return true;
 }
 
 bool FakeDesktop::MarkHidden(WindowHandle handle) {

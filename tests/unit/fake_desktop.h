@@ -33,6 +33,10 @@ struct FakeWindow {
   // refuses the mark, or ShowWindow and MoveWindow (queued or not).
   bool refuses_mark = false;
   bool refuses_show = false;
+  // Nor does the system deliver it a message, sent or posted.
+  bool refuses_messages = false;
+  // The process that made the window.
+  std::uint32_t process_id = 2;
   // Overrides the title length the window reports, when not negative.
   std::int32_t reported_length = -1;
 };
@@ -85,11 +89,12 @@ class FakeDesktop final : public WindowSystem {
   bool IsWindowVisible(WindowHandle window) override;
   bool IsIconic(WindowHandle window) override;
   bool IsWindow(WindowHandle window) override;
+  std::uint32_t WindowProcessId(WindowHandle window) override;
   void ShowWindow(WindowHandle window, ShowCommand command) override;
   void MoveWindow(WindowHandle window, std::int32_t x, std::int32_t y,
                   std::int32_t width, std::int32_t height,
                   std::int32_t repaint) override;
-  void SendMessageA(WindowHandle window, std::uint32_t message) override;
+  bool SendMessageA(WindowHandle window, std::uint32_t message) override;
   void SetWindowPos(WindowHandle window, WindowHandle insert_after,
                     std::uint32_t flags) override;
   void SetForegroundWindow(WindowHandle window) override;
@@ -103,7 +108,7 @@ class FakeDesktop final : public WindowSystem {
   void ShowWindowAsync(WindowHandle window, ShowCommand command) override;
   void MoveWindowAsync(WindowHandle window, std::int32_t x, std::int32_t y,
                        std::int32_t width, std::int32_t height) override;
-  void PostMessageA(WindowHandle window, std::uint32_t message) override;
+  bool PostMessageA(WindowHandle window, std::uint32_t message) override;
   bool MarkHidden(WindowHandle window) override;
   void RemoveHiddenMark(WindowHandle window) override;
   PanelProcess ReadHiddenMark(WindowHandle window) override;

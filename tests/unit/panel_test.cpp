@@ -114,7 +114,37 @@ TEST_F(PanelTest, ManualRefreshThenListClicksSelectAWindow) {
   EXPECT_EQ(guard.starts, 1);
 }
 
-TEST_F(PanelTest, CloseAllKeepsTheCountsOfTheLastRefresh) {
+TEST_F(PanelTest, EveryHidingWalkHasAGuardOrTellsOnceThatNoneCanBeHad) {
+  const WindowHandle game = desktop.Add(u"斗地主", u"QufPanelWnd");
+  panel.Command1_Click();
+  // Ended from outside: started again.
+  guard.state = GuardState::kAbsent;
+  panel.Command1_Click();
+  EXPECT_EQ(guard.starts, 2);
+  // Still starting: not started twice.
+  guard.state = GuardState::kStarting;
+  panel.Command1_Click();
+  EXPECT_EQ(guard.starts, 2);
+
+  // None can be had: the walks go on as before, and after the first one
+  // the user is told, once.
+  guard.state = guard.start_gives = GuardState::kAbsent;
+  boxes.while_open = [&] {
+    EXPECT_EQ(label2.Caption(), u"游戏个数：1");
+    EXPECT_FALSE(desktop.IsWindowVisible(game));
+  };
+  panel.Command1_Click();
+  game_names.Select(0);
+  panel.游戏名称_Click();
+  EXPECT_TRUE(desktop.IsWindowVisible(game));
+  panel.Command5_Click();  // closing hides nothing
+  EXPECT_EQ(guard.starts, 4);
+  ASSERT_EQ(boxes.shown.size(), 1u);
+  EXPECT_EQ(boxes.shown[0].first, u"系统提示");
+  EXPECT_NE(boxes.shown[0].second.find(u"守护进程"), Text::npos);
+}
+
+TEST_F(PanelTest, CloseAllKeepsTheCountsAndReportsARefusedClose) {
   desktop.Add(u"QQ游戏", u"QufPanelWnd");
   desktop.Add(u"斗地主", u"QufPanelWnd");
   panel.Command1_Click();
@@ -123,6 +153,21 @@ TEST_F(PanelTest, CloseAllKeepsTheCountsOfTheLastRefresh) {
   EXPECT_EQ(label1.Caption(), u"大厅个数：1");
   EXPECT_EQ(label2.Caption(), u"游戏个数：1");
   EXPECT_EQ(game_names.ListCount(), 1);
+  EXPECT_TRUE(boxes.shown.empty());
+
+  // A client with higher rights: the system delivers no close, sent or
+  // posted to a window that does not answer. The user is told, once.
+  const WindowHandle lobby = desktop.Add(u"QQ游戏", u"QufPanelWnd");
+  const WindowHandle game = desktop.Add(u"斗地主", u"QufPanelWnd");
+  panel.Command1_Click();
+  desktop.Window(lobby).refuses_messages = true;
+  desktop.Window(game).refuses_messages = desktop.Window(game).hung = true;
+  panel.Command5_Click();
+  panel.Command5_Click();
+  EXPECT_TRUE(desktop.IsWindow(lobby));
+  EXPECT_TRUE(desktop.IsWindow(game));
+  ASSERT_EQ(boxes.shown.size(), 1u);
+  EXPECT_NE(boxes.shown[0].second.find(u"管理员"), Text::npos);
 }
 
 TEST_F(PanelTest, UnloadShowsEveryTrackedWindowOnceAndStopsTheTimers) {

@@ -280,6 +280,9 @@ class MarkedWindowsTest : public WindowControlTest {
     desktop.Window(unqueryable).hidden_by = {9, 90};
     desktop.Window(running).hidden_by = {10, 100};
     desktop.processes[10] = 100;
+    FakeWindow panel_window{u"Corvantis", u"CorvantisForm1"};
+    panel_window.process_id = 10;
+    panel_ = desktop.AddRaw(panel_window);
   }
 
   bool ShownAtOrigin(WindowHandle handle) {
@@ -293,10 +296,12 @@ class MarkedWindowsTest : public WindowControlTest {
   const WindowHandle unqueryable = desktop.Add(u"五子棋", u"QufPanelWnd");
   const WindowHandle running = desktop.Add(u"QQ游戏", u"QufPanelWnd");
   const WindowHandle unmarked = desktop.Add(u"象棋", u"QufPanelWnd", 640);
+  // The running panel's own window.
+  WindowHandle panel_ = 0;
 };
 
 TEST_F(MarkedWindowsTest, StartShowsWhatEndedPanelsLeftHiddenOnly) {
-  RestoreWindowsOfEndedPanels(desktop);
+  EXPECT_FALSE(RestoreWindowsOfEndedPanels(desktop, u"CorvantisForm1"));
   for (const WindowHandle handle : {ended, reused, unqueryable}) {
     EXPECT_TRUE(ShownAtOrigin(handle)) << handle;
   }
