@@ -16,7 +16,8 @@ constexpr const char* kCallNames[] = {
     "SetForegroundWindow",
     "SendMessageA WM_CLOSE",
     "EnumWindows and the reads in its callback",
-    "checks: IsWindowVisible, IsIconic, GetWindowRect, IsWindow",
+    "checks: IsWindowVisible, IsIconic, GetWindowRect, IsWindow, "
+    "GetWindowThreadProcessId",
     "probe: WM_NULL round trip",
     "marks: SetPropW, RemovePropW, GetPropW",
     "other calls"};
