@@ -68,6 +68,10 @@ Corvantis 管理 QQ游戏 的大厅和游戏窗口：列出它们，只显示你
 隐藏的所有窗口。Corvantis 关闭时它也会自己退出。如果把它也结束了（例如
 结束所有 Corvantis.exe），隐藏的窗口会一直隐藏，直到下次启动 Corvantis，
 那时它们会重新显示。
+只结束守护进程的话，下次刷新或点击列表时 Corvantis 会再启动一个；如果
+启动不了（例如被杀毒软件拦住），它会提示一次。如果之前的 Corvantis 还在
+运行但已经没有响应，再启动一个 Corvantis 会显示它隐藏的窗口，并提示你在
+任务管理器里结束旧的那个。
 
 管理员身份：如果 QQ游戏 以管理员身份运行，请也以管理员身份运行 Corvantis。
 否则 Windows 不允许它标记、隐藏或关闭 QQ游戏 的窗口；Corvantis 会让这些
@@ -103,6 +107,11 @@ Manager, or crashed), the guard shows again within a moment every window
 Corvantis hid. It leaves by itself when Corvantis closes. If you end it
 too (say, by ending all Corvantis.exe), hidden windows stay hidden until
 Corvantis next starts, which shows them again.
+If only the guard is ended, Corvantis starts a new one at the next
+refresh or choice; if it cannot (say, an antivirus blocks it), it says so
+once. If an earlier Corvantis still runs but no longer answers, starting
+Corvantis again shows the windows it hid and asks you to end the old one
+in Task Manager.
 
 Administrator: if the QQ Game client runs as administrator, start
 Corvantis as administrator too. Otherwise Windows does not let it mark,
