@@ -2,13 +2,13 @@
 # The benchmark command: times each of Corvantis's actions (refresh, select,
 # close-all) on real desktops under Wine against two floors, the prescribed
 # sequence of Win32 calls and only those calls that change something,
-# breaks their time down by call, times start-up
-# and memory against a panel floor and a one-window program, runs the
-# core's microbenchmarks, prints one table and plots the ratios to
-# docs/bench.png, and a full run's table into docs/benchmarks.md.
+# breaks their time down by call, times start-up and memory against a
+# panel floor and a one-window program, runs the core's microbenchmarks,
+# prints the tables and plots the ratios to docs/bench.png, and a full
+# run's tables into docs/benchmarks.md.
 #   bash scripts/bench.sh [RUNS]   RUNS: turns per measurement (5); the
 #       environment variable BENCH_CLOSE_RUNS sets those of close-all (3).
-#       About an hour on a quiet 2-core machine.
+#       RUNS=2 took 22 minutes on a 2-core machine.
 #   bash scripts/bench.sh --quick  fewer and smaller desktops, 2 turns (1 of
 #       close-all): a check after a change, a few minutes.
 # Builds in build/bench-native, build/bench-x86_64 and build/bench-i686;
