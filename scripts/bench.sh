@@ -115,7 +115,7 @@ panel_n=${panel_desktop%,*} panel_m=${panel_desktop#*,}
   echo "windows: the program's own code (Win32WindowSystem, the refresh, select"
   echo "and close routines, the panel's list boxes, repainted) against two"
   echo "floors, bare loops of Win32 calls on the same windows in the same order:"
-  echo "the prescribed sequence (the calls the action is specified as) and the"
+  echo "the prescribed sequence (every call the action is made of) and the"
   echo "change floor (only the calls whose effect is not already there). The"
   echo "three run in turns; each ratio (÷) is the median of the turns' ratios of"
   echo "the program to that floor. Select = one click, the mean of a click on a"

@@ -99,7 +99,7 @@ struct Desktop {
 };
 
 // One action measured in turns: the program's own code against the
-// prescribed sequence (the bare calls the action is specified as) and, if
+// prescribed sequence (every call the action is made of, bare) and, if
 // it differs, the change floor (the bare calls whose effect is not already
 // there). Each side returns its time in ms, negative when it failed, and is
 // timed call by call in the first turn. The order of the sides rotates from

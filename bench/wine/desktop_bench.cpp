@@ -1,7 +1,7 @@
 // desktop_bench: times Corvantis's actions on a real desktop, under Wine or
 // on Windows, against simulated clients, each beside two floors, bare loops
 // of Win32 calls on the same windows in the same order: the prescribed
-// sequence (the calls the action is specified as) and the change floor
+// sequence (every call the action is made of) and the change floor
 // (only those of the program's calls whose effect is not already there).
 // Program and floors run in turns, and each RATIO is the median of the
 // turns' ratios of the program to that floor, which keeps a machine whose
