@@ -153,7 +153,11 @@ void HideOne(WindowReach& reach, WindowHandle window, bool game) {
     return;
   }
   if (!reach.Mark(window)) return;
-  if (game) reach.Show(window, ShowCommand::ShowMinNoActive);
+  // A game the refresh showed minimised is minimised already; one reached
+  // by queued calls may be restored by one still waiting.
+  if (game && !(reach.Answers(window) && reach.Minimised(window))) {
+    reach.Show(window, ShowCommand::ShowMinNoActive);
+  }
   if (!reach.Unloading()) reach.Show(window, ShowCommand::Hide);
   if (!reach.Unloading()) reach.Place(window);
   // The panel unloaded inside one of these calls, and its show may have

@@ -83,11 +83,11 @@ TEST_F(WindowControlTest, HideLeavesAloneWhatThisPanelAlreadyHid) {
   desktop.calls.clear();
   HideTrackedWindows(desktop, lists);
   const std::string r = std::to_string(restored), f = std::to_string(foreign);
-  EXPECT_EQ(ActingCalls(),
-            (std::vector<std::string>{
-                "ShowWindow " + r + " 7", "ShowWindow " + r + " 0",
-                "MoveWindow " + r + " 0 0 800 600 -1", "ShowWindow " + f + " 7",
-                "ShowWindow " + f + " 0"}));
+  EXPECT_EQ(
+      ActingCalls(),
+      (std::vector<std::string>{
+          "ShowWindow " + r + " 7", "ShowWindow " + r + " 0",
+          "MoveWindow " + r + " 0 0 800 600 -1", "ShowWindow " + f + " 0"}));
   for (const WindowHandle window : {lobby, game, restored, foreign}) {
     EXPECT_EQ(WhoHid(desktop, window), HiddenMark::ThisPanel);
     EXPECT_FALSE(desktop.IsWindowVisible(window));
