@@ -306,7 +306,9 @@ TEST_P(FailureTest, TheWindowsComeBackWithinASecondAndThePanelEnds) {
   DWORD exit_code = 0;
   EXPECT_TRUE(panel_.WaitForExit(1000, &exit_code));
   form_ = nullptr;
-  if (failure == Failure::kAbort) EXPECT_EQ(exit_code, 3u);
+  if (failure == Failure::kAbort) {
+    EXPECT_EQ(exit_code, 3u);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Ways, FailureTest,
