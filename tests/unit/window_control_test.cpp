@@ -280,7 +280,9 @@ class MarkedWindowsTest : public WindowControlTest {
     desktop.Window(unqueryable).hidden_by = {9, 90};
     desktop.Window(running).hidden_by = {10, 100};
     desktop.processes[10] = 100;
-    FakeWindow panel_window{u"Corvantis", u"CorvantisForm1"};
+    FakeWindow panel_window;
+    panel_window.title = u"Corvantis";
+    panel_window.class_name = u"CorvantisForm1";
     panel_window.process_id = 10;
     panel_ = desktop.AddRaw(panel_window);
   }
