@@ -316,17 +316,21 @@ bool SelectTrackedWindow(WindowSystem& windows, const TrackedWindows& lists,
   if (names.ListIndex() < 0) return true;
   WindowReach reach(windows, unloading);
   const WindowHandle selected = HandleAt(handles, names.ListIndex());
-  // The chosen window ends shown whatever it was: hiding it first would
+  // The chosen window comes first: hiding the window chosen before while
+  // it still had the focus would hand the focus to whatever window lies
+  // behind it. The chosen window is not hidden on the way, which would
   // only make it flicker.
+  if (selected != 0) {
+    // A game hidden for the first time was moved while minimised, which
+    // leaves the place it is restored to as it was; placing it after the
+    // show puts it at the origin like every other window the panel
+    // touches.
+    ShowAndPlace(reach, selected, ShowCommand::ShowNormal);
+    // The user has just clicked the panel, which may therefore hand the
+    // focus on: the keys typed next go to the chosen window.
+    windows.SetForegroundWindow(selected);
+  }
   Hide(reach, lists, selected);
-  if (selected == 0) return reach.Complete();
-  // A game hidden for the first time was moved while minimised, which
-  // leaves the place it is restored to as it was; placing it after the show
-  // puts it at the origin like every other window the panel touches.
-  ShowAndPlace(reach, selected, ShowCommand::ShowNormal);
-  // The user has just clicked the panel, which may therefore hand the
-  // focus on: the keys typed next go to the chosen window.
-  windows.SetForegroundWindow(selected);
   return reach.Complete();
 }
 

@@ -42,9 +42,9 @@ bool ShowTrackedWindows(WindowSystem& windows, const TrackedWindows& lists);
 // keeps it hidden: the panel's last walk.
 bool ShowEveryWindowOfThisPanel(WindowSystem& windows,
                                 const TrackedWindows& lists);
-// Hides every tracked window, then shows and places the one selected in
-// names, whose handle is the entry of the same index in handles. Nothing
-// happens when names has no selection.
+// Shows, places and focuses the window selected in names, whose handle is
+// the entry of the same index in handles, then hides every other tracked
+// window. Nothing happens when names has no selection.
 bool SelectTrackedWindow(WindowSystem& windows, const TrackedWindows& lists,
                          const ListControl& names, const ListControl& handles,
                          const bool& unloading = kStaysLoaded);

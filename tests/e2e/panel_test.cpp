@@ -137,6 +137,9 @@ TEST_F(PanelTest, ChoosingAnEntryShowsOnlyItsWindowAndFocusesIt) {
       kWaitMs));
   EXPECT_TRUE(OnlyVisible(first));
   EXPECT_TRUE(HasTheFocus(first));
+  // A round trip to the client: it has handled, and logged, all that was
+  // sent to it before.
+  ASSERT_TRUE(Responds(first));
   EXPECT_TRUE(OnlyThisSince(client_.Shown(), shown, first));
   EXPECT_TRUE(OnlyThisSince(client_.Activated(), activated, first));
 
@@ -148,6 +151,7 @@ TEST_F(PanelTest, ChoosingAnEntryShowsOnlyItsWindowAndFocusesIt) {
   EXPECT_TRUE(OnlyVisible(game));
   EXPECT_TRUE(WaitUntil([&] { return ShownAndPlaced(game); }, kWaitMs));
   EXPECT_TRUE(HasTheFocus(game));
+  ASSERT_TRUE(Responds(game));
   EXPECT_TRUE(OnlyThisSince(client_.Shown(), shown, game));
   EXPECT_TRUE(OnlyThisSince(client_.Activated(), activated, game));
 

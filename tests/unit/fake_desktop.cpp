@@ -92,7 +92,16 @@ void FakeDesktop::ApplyShow(WindowHandle handle, ShowCommand command) {
   switch (command) {
     case ShowCommand::Hide:
       window.visible = false;
-      if (active == handle) active = 0;
+      // As Windows does, the focus passes to the next visible window.
+      if (active == handle) {
+        active = 0;
+        for (const WindowHandle next : z_order_) {
+          if (Live(next) != nullptr && windows_.at(next).visible) {
+            Activate(next);
+            break;
+          }
+        }
+      }
       return;
     case ShowCommand::ShowNormal:
     case ShowCommand::ShowNoActivate:

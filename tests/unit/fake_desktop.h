@@ -57,7 +57,8 @@ class FakeDesktop final : public WindowSystem {
   std::vector<std::string> calls;
   // The window with the keyboard focus, 0 for none, and every window that
   // was activated, in order: as on Windows, a show that activates and
-  // SetForegroundWindow activate; hiding the active window leaves none.
+  // SetForegroundWindow activate; hiding the active window activates the
+  // first visible window in z-order.
   WindowHandle active = 0;
   std::vector<WindowHandle> activations;
   // Handles that received WM_CLOSE, synchronously or queued, in order.

@@ -109,22 +109,25 @@ TEST_F(WindowControlTest, SelectingShowsExactlyTheSelectedWindow) {
   Track(u"QQ游戏");
   const WindowHandle second_lobby = Track(u"QQ游戏");
   const WindowHandle game = Track(u"斗地主");
+  // A window of the client that is not tracked, behind the others.
+  const WindowHandle untracked = desktop.Add(u"宽360", u"QufPanelWnd", 360);
   lobby_names.Select(1);
   SelectTrackedWindow(desktop, lists, lobby_names, lobby_handles);
-  EXPECT_EQ(Visible(), std::vector<WindowHandle>{second_lobby});
+  EXPECT_EQ(Visible(), (std::vector<WindowHandle>{second_lobby, untracked}));
 
   game_names.Select(0);
+  desktop.calls.clear();
   SelectTrackedWindow(desktop, lists, game_names, game_handles);
-  EXPECT_EQ(Visible(), std::vector<WindowHandle>{game});
-  // The game, hidden by the first choice, is neither hidden again nor
-  // shown on the way: it is shown, placed and given the focus.
+  EXPECT_EQ(Visible(), (std::vector<WindowHandle>{game, untracked}));
+  // The game, hidden by the first choice, is shown, placed and given the
+  // focus before the lobby chosen before is hidden, so that the focus does
+  // not pass to the window behind it; the other lobby is left hidden.
   const std::string g = std::to_string(game);
-  EXPECT_EQ(
-      std::vector<std::string>(desktop.calls.end() - 4, desktop.calls.end()),
-      (std::vector<std::string>{"Responds " + g + " 0",
-                                "ShowWindow " + g + " 1",
-                                "MoveWindow " + g + " 0 0 800 600 -1",
-                                "SetForegroundWindow " + g + " 0"}));
+  EXPECT_EQ(ActingCalls(),
+            (std::vector<std::string>{
+                "ShowWindow " + g + " 1", "MoveWindow " + g + " 0 0 800 600 -1",
+                "SetForegroundWindow " + g + " 0",
+                "ShowWindow " + std::to_string(second_lobby) + " 0"}));
   // Only the chosen windows were ever activated.
   EXPECT_EQ(desktop.activations, (std::vector<WindowHandle>{
                                      second_lobby, second_lobby, game, game}));
