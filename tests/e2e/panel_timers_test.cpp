@@ -28,18 +28,17 @@ class PanelTimersTest : public PanelFixture {
     ASSERT_EQ(AutoCaption(), L"取消自动");
   }
 
-  // Shows the game by choosing it; true if a refresh hides it again within
-  // timeout_ms. A choice made again while a slow one is still under way
-  // hides the game for a moment too; only a refresh also empties the list's
-  // choice.
+  // Chooses the game; true if a refresh hides it again within timeout_ms.
+  // The client's log tells: after its choice nothing else hides it.
   bool ChosenGameHiddenAgain(DWORD timeout_ms) {
+    const testing::AssertionResult chosen = ChooseGame(kGame);
+    if (!chosen) {
+      ADD_FAILURE() << chosen.message();
+      return false;
+    }
     HWND game = client_.HandleOf(kGame);
-    // A refresh under way shows every window for a moment.
-    EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(game); }, kWaitMs));
-    EXPECT_TRUE(ChooseGame(kGame));
-    return WaitUntil(
-        [&] { return !IsWindowVisible(game) && ListBoxSelection(games_) < 0; },
-        timeout_ms);
+    return WaitUntil([&] { return LoggedSince(chosen_at_, L"hide", game); },
+                     timeout_ms);
   }
 
   HWND PanelMessageBox(DWORD timeout_ms) const {
@@ -54,14 +53,14 @@ TEST_F(PanelTimersTest, HalfSecondPeriodRefreshesOverAndOver) {
   EXPECT_TRUE(ChosenGameHiddenAgain(kTicksMs));
   EXPECT_TRUE(ChosenGameHiddenAgain(kTicksMs));
 
-  // A game the client opens meanwhile is counted, listed and hidden.
+  // A game the client opens meanwhile is counted, listed and hidden. The
+  // list is empty for a moment in each refresh.
   OwnWindow opened(L"QufPanelWnd", L"台球", {100, 100, 700, 500});
   ASSERT_NE(opened.window(), nullptr);
   EXPECT_TRUE(WaitUntil(
       [&] {
         return WindowTitle(Control(kLabel2)) == L"游戏个数：3" &&
-               EntryOf(games_, L"台球") >= 0 &&
-               !IsWindowVisible(opened.window());
+               opened.WasHidden() && EntryOf(games_, L"台球") >= 0;
       },
       kTicksMs));
   EXPECT_EQ(WindowTitle(Control(kLabel1)), L"大厅个数：2");

@@ -59,12 +59,6 @@ void EnumerateWindows(HWND parent, const std::function<bool(HWND)>& visit) {
   }
 }
 
-LRESULT CALLBACK OwnWindowProc(HWND window, UINT message, WPARAM wparam,
-                               LPARAM lparam) {
-  if (message == WM_DESTROY) PostQuitMessage(0);
-  return DefWindowProcW(window, message, wparam, lparam);
-}
-
 }  // namespace
 
 DWORD Scaled(DWORD timeout_ms) {
@@ -464,16 +458,15 @@ int ListBoxSelection(HWND list) {
 }
 
 bool SelectListBoxEntry(HWND list, int index) {
-  DWORD_PTR result = 0;
-  if (!SendWithTimeout(list, LB_SETCURSEL, static_cast<WPARAM>(index), 0,
-                       kReplyTimeoutMs, &result) ||
-      static_cast<LRESULT>(result) == LB_ERR) {
-    return false;
-  }
-  // LB_SETCURSEL does not notify; the handler may block, so post it.
-  return PostMessageW(GetParent(list), WM_COMMAND,
+  // Both posted, so that they reach the panel together in its own turn, as
+  // a click does: a selection sent while a walk waits in a call would be
+  // made at once, and a refresh under way would empty it again before its
+  // notice came.
+  return index >= 0 &&
+         PostMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(index), 0) &&
+         PostMessageW(GetParent(list), WM_COMMAND,
                       MAKEWPARAM(GetDlgCtrlID(list), LBN_SELCHANGE),
-                      reinterpret_cast<LPARAM>(list)) != 0;
+                      reinterpret_cast<LPARAM>(list));
 }
 
 void PostKey(HWND window, UINT virtual_key) {
@@ -674,7 +667,7 @@ OwnWindow::OwnWindow(const wchar_t* class_name, const wchar_t* title, RECT rect)
 DWORD WINAPI OwnWindow::Serve(void* parameter) {
   auto* self = static_cast<OwnWindow*>(parameter);
   WNDCLASSW window_class = {};
-  window_class.lpfnWndProc = OwnWindowProc;
+  window_class.lpfnWndProc = WindowProc;
   window_class.hInstance = GetModuleHandleW(nullptr);
   window_class.lpszClassName = self->class_name_.c_str();
   RegisterClassW(&window_class);  // fails harmlessly the second time
@@ -683,12 +676,30 @@ DWORD WINAPI OwnWindow::Serve(void* parameter) {
                       WS_OVERLAPPEDWINDOW | WS_VISIBLE, self->rect_.left,
                       self->rect_.top, self->rect_.right - self->rect_.left,
                       self->rect_.bottom - self->rect_.top, nullptr, nullptr,
-                      GetModuleHandleW(nullptr), nullptr);
+                      GetModuleHandleW(nullptr), self);
   SetEvent(self->ready_);
   if (self->window_ == nullptr) return 1;
   MSG message;
   while (GetMessageW(&message, nullptr, 0, 0) > 0) DispatchMessageW(&message);
   return 0;
+}
+
+LRESULT CALLBACK OwnWindow::WindowProc(HWND window, UINT message, WPARAM wparam,
+                                       LPARAM lparam) {
+  if (message == WM_NCCREATE) {
+    SetWindowLongPtrW(
+        window, GWLP_USERDATA,
+        reinterpret_cast<LONG_PTR>(
+            reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams));
+  }
+  auto* self =
+      reinterpret_cast<OwnWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (message == WM_WINDOWPOSCHANGED && self != nullptr &&
+      (reinterpret_cast<const WINDOWPOS*>(lparam)->flags & SWP_HIDEWINDOW)) {
+    InterlockedExchange(&self->hidden_, 1);
+  }
+  if (message == WM_DESTROY) PostQuitMessage(0);
+  return DefWindowProcW(window, message, wparam, lparam);
 }
 
 OwnWindow::~OwnWindow() {

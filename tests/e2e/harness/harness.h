@@ -129,7 +129,8 @@ HWND FindChild(HWND parent, const wchar_t* class_name, const wchar_t* text);
 // A list box's entries, read through the W messages.
 std::vector<std::wstring> ListBoxTexts(HWND list);
 int ListBoxSelection(HWND list);
-// Selects an entry and tells the parent, as a user's click does.
+// Selects an entry and tells the parent, as a user's click does; returns at
+// once.
 bool SelectListBoxEntry(HWND list, int index);
 // Posts a key press (down and up) to a window's queue.
 void PostKey(HWND window, UINT virtual_key);
@@ -179,9 +180,13 @@ class OwnWindow {
   OwnWindow& operator=(const OwnWindow&) = delete;
 
   HWND window() const { return window_; }
+  // True once something has hidden the window.
+  bool WasHidden() const { return hidden_ != 0; }
 
  private:
   static DWORD WINAPI Serve(void* self);
+  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam,
+                                     LPARAM lparam);
 
   std::wstring class_name_;
   std::wstring title_;
@@ -189,6 +194,7 @@ class OwnWindow {
   HANDLE thread_ = nullptr;
   HANDLE ready_ = nullptr;
   HWND window_ = nullptr;
+  volatile LONG hidden_ = 0;
 };
 
 // Milliseconds that f takes.

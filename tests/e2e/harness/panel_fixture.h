@@ -143,19 +143,51 @@ class PanelFixture : public testing::Test {
     return testing::AssertionSuccess();
   }
 
-  // Picks the game in the list as a click would; true once it shows. (Hiding
-  // a game minimises it first: visible alone is not shown.)
-  bool ChooseGame(const std::wstring& title) {
+  // Picks the game in the list as a click would; true once the client has
+  // logged the game's activation, which of all the panel does only a choice
+  // asks for, and which stays in the log however soon a refresh hides the
+  // game again. A refresh under way when the choice is posted reorders the
+  // list before the panel reads it, and the other game may be chosen:
+  // choose again.
+  testing::AssertionResult ChooseGame(const std::wstring& title) {
     HWND game = client_.HandleOf(title);
-    // A refresh between the choice and its notice empties the choice:
-    // choose again.
-    return WaitUntil(
+    const bool chosen = WaitUntil(
         [&] {
-          int entry = EntryOf(games_, title);
-          return entry >= 0 && SelectListBoxEntry(games_, entry) &&
-                 WaitUntil([&] { return ShownAndPlaced(game); }, 1000);
+          const size_t from = client_.Log().size();
+          const int entry = EntryOf(games_, title);
+          size_t activation = 0;
+          if (entry < 0 || !SelectListBoxEntry(games_, entry) ||
+              !WaitUntil(
+                  [&] {
+                    return LoggedSince(from, L"activate", nullptr, &activation);
+                  },
+                  1000)) {
+            return false;
+          }
+          chosen_at_ = activation;
+          return client_.Log()[activation].window == game;
         },
         kWaitMs);
+    if (chosen) return testing::AssertionSuccess();
+    return testing::AssertionFailure()
+           << "no activation of " << ToUtf8(title) << " ("
+           << reinterpret_cast<INT_PTR>(game) << ") in the client's log:\n"
+           << client_.LogText();
+  }
+
+  // True when the client has logged what for window (any window if null)
+  // past the first from entries; *at is then the first such entry.
+  bool LoggedSince(size_t from, const wchar_t* what, HWND window,
+                   size_t* at = nullptr) const {
+    const std::vector<SimLogEntry> log = client_.Log();
+    for (size_t i = from; i < log.size(); ++i) {
+      if (log[i].what == what &&
+          (window == nullptr || log[i].window == window)) {
+        if (at != nullptr) *at = i;
+        return true;
+      }
+    }
+    return false;
   }
 
   SimClient client_{{{L"QufPanelWnd", L"QQ游戏", 1000, 700},
@@ -168,6 +200,8 @@ class PanelFixture : public testing::Test {
   HWND form_ = nullptr;
   HWND lobbies_ = nullptr;
   HWND games_ = nullptr;
+  // The client log's entry of the last choice's activation.
+  size_t chosen_at_ = 0;
 };
 
 }  // namespace corvantis::e2e

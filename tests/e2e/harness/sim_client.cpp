@@ -1,5 +1,7 @@
 #include "harness/sim_client.h"
 
+#include <cwchar>
+
 namespace corvantis::e2e {
 namespace {
 
@@ -139,28 +141,56 @@ HWND SimClient::HandleOf(const std::wstring& title) const {
   return handles.size() == 1 ? handles[0] : nullptr;
 }
 
-std::vector<SimWindowHandle> SimClient::Logged(const std::wstring& what) const {
-  std::vector<SimWindowHandle> lines;
+namespace {
+
+RECT RectFromText(const std::wstring& text) {
+  RECT rect = {};
+  int x = 0, y = 0, width = 0, height = 0;
+  if (swscanf(text.c_str(), L"%d,%d,%d,%d", &x, &y, &width, &height) == 4) {
+    rect = {x, y, x + width, y + height};
+  }
+  return rect;
+}
+
+}  // namespace
+
+std::vector<SimLogEntry> SimClient::Log() const {
+  std::vector<SimLogEntry> entries;
   for (const std::wstring& line : SplitLines(ReadUtf8File(log_path_))) {
     std::vector<std::wstring> fields = Fields(line);
-    if (fields.size() == 3 && fields[0] == what) {
-      lines.push_back({HandleFromText(fields[1]), L"", fields[2]});
+    if (fields.size() < 4) continue;
+    SimLogEntry entry;
+    entry.what = fields[0];
+    entry.window = HandleFromText(fields[1]);
+    entry.title = fields[2];
+    entry.tick = static_cast<DWORD>(_wtoi64(fields[3].c_str()));
+    if (fields.size() == 7) {
+      entry.rect = RectFromText(fields[4]);
+      entry.restored = RectFromText(fields[5]);
+      entry.change = fields[6];
     }
+    entries.push_back(entry);
   }
-  return lines;
+  return entries;
+}
+
+std::string SimClient::LogText() const {
+  return ToUtf8(ReadUtf8File(log_path_));
 }
 
 std::vector<std::wstring> SimClient::LoggedTitles(
     const std::wstring& what) const {
   std::vector<std::wstring> titles;
-  for (const SimWindowHandle& line : Logged(what)) titles.push_back(line.title);
+  for (const SimLogEntry& entry : Log()) {
+    if (entry.what == what) titles.push_back(entry.title);
+  }
   return titles;
 }
 
 std::vector<HWND> SimClient::LoggedHandles(const std::wstring& what) const {
   std::vector<HWND> handles;
-  for (const SimWindowHandle& line : Logged(what)) {
-    handles.push_back(line.window);
+  for (const SimLogEntry& entry : Log()) {
+    if (entry.what == what) handles.push_back(entry.window);
   }
   return handles;
 }

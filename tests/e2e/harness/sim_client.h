@@ -30,6 +30,22 @@ struct SimWindowHandle {
   std::wstring title;
 };
 
+// A line of the client's log: what was done to one of its windows, when
+// (GetTickCount in the client), and for a move where the window went.
+struct SimLogEntry {
+  // close, slow, activate, show, hide or move.
+  std::wstring what;
+  HWND window = nullptr;
+  std::wstring title;
+  DWORD tick = 0;
+  // Moves only: the window's rectangle, the one it is restored to, and the
+  // change: normal, minimise, restore, or minimised (moved while it stays
+  // minimised).
+  RECT rect = {};
+  RECT restored = {};
+  std::wstring change;
+};
+
 class SimClient {
  public:
   struct Options {
@@ -60,8 +76,11 @@ class SimClient {
   HWND HandleOf(const std::wstring& title) const;
   // Titles of the windows in the order their WM_CLOSE arrived.
   std::vector<std::wstring> ClosedTitles() const;
-  // The windows activated, or made visible from hidden, since the client
-  // showed its windows, in order.
+  // What was done to the windows since the client showed them, in order.
+  std::vector<SimLogEntry> Log() const;
+  // The log as the client wrote it, for a failure's message.
+  std::string LogText() const;
+  // The windows activated, or made visible from hidden, in order.
   std::vector<HWND> Activated() const;
   std::vector<HWND> Shown() const;
   // How many slow shows, hides or moves the "slow" windows have begun.
@@ -72,8 +91,6 @@ class SimClient {
   void Resume();
 
  private:
-  // The log's lines of one kind, in order.
-  std::vector<SimWindowHandle> Logged(const std::wstring& what) const;
   std::vector<std::wstring> LoggedTitles(const std::wstring& what) const;
   std::vector<HWND> LoggedHandles(const std::wstring& what) const;
 

@@ -10,11 +10,15 @@
 //   Blank lines and lines starting with '#' are skipped. A "slow" window
 //   answers messages at once but, once every window is shown, takes
 //   kSlowMs over each show, hide or move done to it.
-// --log: each WM_CLOSE received is appended at once as the UTF-8 line
-//   "close<TAB><handle><TAB><title>"; each slow start of a show, hide or
-//   move as "slow<TAB><handle><TAB><title>"; once every window is shown,
-//   each activation as "activate<TAB>...", and each time a hidden window
-//   is made visible as "show<TAB>...".
+// --log: UTF-8 lines "<what><TAB><handle><TAB><title><TAB><tick>", tick
+//   being GetTickCount's milliseconds, appended at once: "close" for each
+//   WM_CLOSE received, "slow" for each slow start of a show, hide or move;
+//   once every window is shown, "activate" for each activation, "show" and
+//   "hide" each time a window is made visible or hidden, and "move" each
+//   time its place or size changes. A move line goes on with
+//   "<TAB><x>,<y>,<width>,<height>" of the window, "<TAB><x>,<y>,<width>,
+//   <height>" of the place it is restored to, and "<TAB><change>": normal,
+//   minimise, restore, or minimised (moved while it stays minimised).
 // --handles: whenever the set of windows changes, replaced by lines
 //   "<handle><TAB><class><TAB><title>" for every open window. Its first
 //   appearance means every window exists and has been shown.
@@ -59,6 +63,9 @@ struct Slot {
   HWND window = nullptr;   // null once closed
   bool churning = false;   // destroyed by churn, to be created again
   HANDLE ready = nullptr;  // set by a hung window's thread once shown
+  // As the last move line found the window.
+  bool iconic = false;
+  RECT rect = {};
 };
 
 struct Options {
@@ -79,6 +86,12 @@ DWORD g_main_thread = 0;
 LONG g_open_windows = 0;
 // Set once every window has been shown: the client's own shows are not slow.
 bool g_started = false;
+
+std::wstring RectText(const RECT& rect) {
+  return std::to_wstring(rect.left) + L"," + std::to_wstring(rect.top) + L"," +
+         std::to_wstring(rect.right - rect.left) + L"," +
+         std::to_wstring(rect.bottom - rect.top);
+}
 
 std::wstring HandleText(HWND window) {
   return std::to_wstring(static_cast<INT32>(reinterpret_cast<INT_PTR>(window)));
@@ -196,9 +209,11 @@ bool ParseOptions(int argc, wchar_t** argv) {
 
 // One WriteFile per line: lines from different threads never interleave,
 // and nothing waits in a buffer if the process is killed.
-void Log(const wchar_t* what, HWND window, const std::wstring& title) {
+void Log(const wchar_t* what, HWND window, const std::wstring& title,
+         const std::wstring& details = std::wstring()) {
   std::string line =
-      ToUtf8(what + (L"\t" + HandleText(window)) + L"\t" + title + L"\n");
+      ToUtf8(what + (L"\t" + HandleText(window)) + L"\t" + title + L"\t" +
+             std::to_wstring(GetTickCount()) + details + L"\n");
   EnterCriticalSection(&g_lock);
   DWORD written;
   WriteFile(g_log, line.data(), static_cast<DWORD>(line.size()), &written,
@@ -234,6 +249,29 @@ void WriteHandles() {
               MOVEFILE_REPLACE_EXISTING);
 }
 
+// The client's own placement of its window, which another process cannot
+// read: Windows gives it the restored place, Wine only the current one.
+void LogPositionChange(HWND window, Slot* slot, const WINDOWPOS& position) {
+  const std::wstring& title = slot->description.title;
+  // Not WM_SHOWWINDOW, which a restore from minimised does not send.
+  if (position.flags & SWP_SHOWWINDOW) Log(L"show", window, title);
+  if (position.flags & SWP_HIDEWINDOW) Log(L"hide", window, title);
+  RECT rect;
+  GetWindowRect(window, &rect);
+  const bool iconic = IsIconic(window) != 0;
+  if (EqualRect(&rect, &slot->rect) && iconic == slot->iconic) return;
+  WINDOWPLACEMENT placement = {};
+  placement.length = sizeof placement;
+  GetWindowPlacement(window, &placement);
+  const wchar_t* change = iconic ? (slot->iconic ? L"minimised" : L"minimise")
+                                 : (slot->iconic ? L"restore" : L"normal");
+  slot->rect = rect;
+  slot->iconic = iconic;
+  Log(L"move", window, title,
+      L"\t" + RectText(rect) + L"\t" + RectText(placement.rcNormalPosition) +
+          L"\t" + change);
+}
+
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam,
                             LPARAM lparam) {
   if (message == WM_NCCREATE) {
@@ -261,12 +299,9 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam,
       }
       break;
     case WM_WINDOWPOSCHANGED:
-      // Not WM_SHOWWINDOW, which a restore from minimised does not send.
-      if ((reinterpret_cast<const WINDOWPOS*>(lparam)->flags &
-           SWP_SHOWWINDOW) != 0 &&
-          g_started) {
-        Log(L"show", window, slot->description.title);
-      }
+      if (g_started)
+        LogPositionChange(window, slot,
+                          *reinterpret_cast<const WINDOWPOS*>(lparam));
       break;
     case WM_WINDOWPOSCHANGING:
       // Every show, hide and move passes here before it takes effect.
@@ -320,6 +355,10 @@ HWND CreateSlotWindow(Slot* slot) {
       slot);
   if (window != nullptr && slot->description.visible) {
     ShowWindow(window, SW_SHOWNORMAL);
+  }
+  if (window != nullptr) {
+    GetWindowRect(window, &slot->rect);
+    slot->iconic = false;
   }
   EnterCriticalSection(&g_lock);
   slot->window = window;
