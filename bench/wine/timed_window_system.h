@@ -91,6 +91,9 @@ class TimedWindowSystem final : public WindowSystem {
   void SetForegroundWindow(WindowHandle window) override {
     Time(Call::kForeground, [&] { inner_.SetForegroundWindow(window); });
   }
+  WindowHandle GetForegroundWindow() override {
+    return Time(Call::kOther, [&] { return inner_.GetForegroundWindow(); });
+  }
   void ShellExecuteW(WindowHandle owner, const Text& operation,
                      const Text& file, const Text& parameters,
                      const Text& directory, std::int32_t show) override {
@@ -103,6 +106,9 @@ class TimedWindowSystem final : public WindowSystem {
   Text GetSystemDirectoryW() override { return inner_.GetSystemDirectoryW(); }
   bool Responds(WindowHandle window) override {
     return Time(Call::kProbe, [&] { return inner_.Responds(window); });
+  }
+  bool PanelResponds(WindowHandle window) override {
+    return Time(Call::kProbe, [&] { return inner_.PanelResponds(window); });
   }
   void ShowWindowAsync(WindowHandle window, ShowCommand command) override {
     Time(Call::kOther, [&] { inner_.ShowWindowAsync(window, command); });

@@ -50,17 +50,17 @@ void Panel::ResumeAfterCancelledEnd() {
   controls_.Timer2.SetEnabled(controls_.Check1.Value() == 1);
 }
 
-void Panel::大厅名称_Click() {
-  RunWalk(true, [&] {
-    return SelectTrackedWindow(services_.windows, lists_, lists_.大厅名称,
-                               lists_.大厅句柄, unloaded_);
-  });
-}
+void Panel::大厅名称_Click() { Select(lists_.大厅名称, lists_.大厅句柄); }
 
-void Panel::游戏名称_Click() {
-  RunWalk(true, [&] {
-    return SelectTrackedWindow(services_.windows, lists_, lists_.游戏名称,
-                               lists_.游戏句柄, unloaded_);
+void Panel::游戏名称_Click() { Select(lists_.游戏名称, lists_.游戏句柄); }
+
+void Panel::Select(const ListControl& names, const ListControl& handles) {
+  // The chosen window comes up before the guard is seen to, which may wait:
+  // while the user's click is fresh, the system lets the chosen window
+  // take the focus.
+  RunWalk([&](const std::function<void()>& keep_guard) {
+    return SelectTrackedWindow(services_.windows, lists_, names, handles,
+                               unloaded_, keep_guard);
   });
 }
 
@@ -89,8 +89,9 @@ void Panel::Command3_Click() { LaunchCompanion(services_, window_, kClient); }
 void Panel::Command4_Click() { OpenDownloadPage(services_.windows); }
 
 void Panel::Command5_Click() {
-  RunWalk(false,
-          [&] { return CloseAllTrackedWindows(services_.windows, lists_); });
+  RunWalk([&](const std::function<void()>&) {
+    return CloseAllTrackedWindows(services_.windows, lists_);
+  });
 }
 
 void Panel::Check1_Click() {
@@ -112,19 +113,41 @@ void Panel::Timer2_Timer() {
 }
 
 void Panel::Refresh() {
-  RunWalk(true, [&] {
-    TrackedWindowWalks walks(services_.windows, refused_, unloaded_);
-    return RefreshWindowLists(services_.windows, lists_, controls_.Label1,
-                              controls_.Label2, walks);
+  RunWalk([&](const std::function<void()>& keep_guard) {
+    keep_guard();
+    WindowSystem& windows = services_.windows;
+    const WindowHandle focus = windows.GetForegroundWindow();
+    TrackedWindowWalks walks(windows, refused_, unloaded_);
+    const bool complete = RefreshWindowLists(windows, lists_, controls_.Label1,
+                                             controls_.Label2, walks);
+    GiveFocusBack(focus);
+    return complete;
   });
 }
 
+void Panel::GiveFocusBack(WindowHandle focus) {
+  // A window manager may focus each window as the walk shows it, and pass
+  // the focus on as it hides it. Only a focus that went to the client's
+  // windows or the panel is given back: one the user moved elsewhere
+  // meanwhile stays where the user put it.
+  WindowSystem& windows = services_.windows;
+  const WindowHandle now = windows.GetForegroundWindow();
+  if (focus == 0 || now == focus || !windows.IsWindow(focus) ||
+      !windows.IsWindowVisible(focus)) {
+    return;
+  }
+  if (now == 0 || now == window_ || Tracks(lists_, now)) {
+    windows.SetForegroundWindow(focus);
+  }
+}
+
 template <typename Walk>
-void Panel::RunWalk(bool hides, Walk walk) {
+void Panel::RunWalk(Walk walk) {
   if (walking_ || unloaded_) return;
   walking_ = true;
-  const bool guarded = !hides || KeepGuard();
-  const bool complete = walk();
+  // Walks that may hide a window ask for the guard before their first hide.
+  bool guarded = true;
+  const bool complete = walk([&] { guarded = KeepGuard(); });
   walking_ = false;
   // No box once the panel is going: it may be the end of the session. The
   // boxes come after the walk, so that the lists are up to date behind

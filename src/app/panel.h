@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "companions/launch.h"
 #include "platform/window_system.h"
@@ -100,15 +101,20 @@ class Panel {
 
  private:
   void Refresh();
+  void Select(const ListControl& names, const ListControl& handles);
+  // The refresh's walks may have moved the focus, which focus had before,
+  // to the client's windows or the panel: it goes back.
+  void GiveFocusBack(WindowHandle focus);
   // Runs a handler that walks the client's windows. While the panel waits
   // in a call to a client window, messages sent to it are handled: such a
   // handler that would start inside a running walk does not run at all,
   // nor does one after the panel has unloaded. The user's clicks and the
   // timers' ticks are posted, so they come only after the walk.
-  // A walk that may hide a window runs only with a guard, or after trying
-  // to have one.
+  // walk(keep_guard) returns whether it was complete; a walk that may hide
+  // a window calls keep_guard before it hides the first one, so that it
+  // hides only with a guard, or after trying to have one.
   template <typename Walk>
-  void RunWalk(bool hides, Walk walk);
+  void RunWalk(Walk walk);
   // Before each walk that may hide a window, not at start: starting a
   // process is the dearest part of a start, and nothing is hidden before
   // the user's first refresh. False when no guard can be had.

@@ -1,5 +1,6 @@
 #include "control/window_control.h"
 
+#include <functional>
 #include <unordered_map>
 #include <vector>
 
@@ -70,12 +71,16 @@ class WindowReach {
     return answers;
   }
 
+  // A minimised window is not moved: that would move its minimised caption
+  // only, and leave the place it is restored to as it was. It is placed
+  // when it is next restored.
   void Place(WindowHandle window) {
     // A move that changes nothing still waits for the window's thread. A
-    // window reached by queued calls may not have applied them yet.
+    // window reached by queued calls may not have applied them yet, and
+    // the move comes after them.
     const auto known = answers_.find(window);
     const bool queued = known != answers_.end() && !known->second;
-    if (!queued && Placed(window)) return;
+    if (!queued && (windows_.IsIconic(window) || Placed(window))) return;
     if (Answers(window)) {
       windows_.MoveWindow(window, 0, 0, kPlacedWidth, kPlacedHeight, -1);
     } else {
@@ -98,13 +103,10 @@ class WindowReach {
   bool Complete() const { return !refused_; }
 
  private:
-  // At the origin, 800 x 600; a minimised window keeps its icon's size
-  // wherever it is moved, so there the corner is all that is placed.
   bool Placed(WindowHandle window) {
     const WindowRect rect = windows_.GetWindowRect(window);
-    return rect.left == 0 && rect.top == 0 &&
-           ((rect.right == kPlacedWidth && rect.bottom == kPlacedHeight) ||
-            windows_.IsIconic(window));
+    return rect.left == 0 && rect.top == 0 && rect.right == kPlacedWidth &&
+           rect.bottom == kPlacedHeight;
   }
 
   WindowSystem& windows_;
@@ -131,8 +133,8 @@ void ShowAndPlace(WindowReach& reach, WindowHandle window,
 }
 
 // Before a scan a window need only be visible. One that is minimised is
-// shown minimised: the system gives the focus to every window restored
-// from minimised, whatever the show command says.
+// shown minimised, and so not placed: the system gives the focus to every
+// window restored from minimised, whatever the show command says.
 // A queued show may come only after the scan, and the window then falls
 // out of the lists: it is restored, to come back whole.
 void ShowForScan(WindowReach& reach, WindowHandle window) {
@@ -145,7 +147,8 @@ void ShowForScan(WindowReach& reach, WindowHandle window) {
   if (reach.Unloading()) ShowAndPlace(reach, window);
 }
 
-// Games are minimised before they are hidden; lobbies are not.
+// Games are minimised before they are hidden, and placed before that, so
+// that they are restored at the origin; lobbies are hidden, then placed.
 void HideOne(WindowReach& reach, WindowHandle window, bool game) {
   if (reach.Unloading()) return;
   if (reach.AlreadyHidden(window, game)) {
@@ -156,10 +159,11 @@ void HideOne(WindowReach& reach, WindowHandle window, bool game) {
   // A game the refresh showed minimised is minimised already; one reached
   // by queued calls may be restored by one still waiting.
   if (game && !(reach.Answers(window) && reach.Minimised(window))) {
-    reach.Show(window, ShowCommand::ShowMinNoActive);
+    reach.Place(window);
+    if (!reach.Unloading()) reach.Show(window, ShowCommand::ShowMinNoActive);
   }
   if (!reach.Unloading()) reach.Show(window, ShowCommand::Hide);
-  if (!reach.Unloading()) reach.Place(window);
+  if (!game && !reach.Unloading()) reach.Place(window);
   // The panel unloaded inside one of these calls, and its show may have
   // reached the window before this walk's calls did.
   if (reach.Unloading()) ShowAndPlace(reach, window);
@@ -216,7 +220,7 @@ bool PanelAnswers(WindowSystem& windows, std::uint32_t process_id,
   for (const WindowHandle window : TopLevelWindows(windows)) {
     if (windows.WindowProcessId(window) == process_id &&
         windows.GetClassNameW(window, length) == panel_class &&
-        windows.Responds(window)) {
+        windows.PanelResponds(window)) {
       return true;
     }
   }
@@ -312,7 +316,8 @@ void ShowWindowsMarkedBy(WindowSystem& windows, PanelProcess panel) {
 
 bool SelectTrackedWindow(WindowSystem& windows, const TrackedWindows& lists,
                          const ListControl& names, const ListControl& handles,
-                         const bool& unloading) {
+                         const bool& unloading,
+                         const std::function<void()>& before_hiding) {
   if (names.ListIndex() < 0) return true;
   WindowReach reach(windows, unloading);
   const WindowHandle selected = HandleAt(handles, names.ListIndex());
@@ -321,15 +326,15 @@ bool SelectTrackedWindow(WindowSystem& windows, const TrackedWindows& lists,
   // behind it. The chosen window is not hidden on the way, which would
   // only make it flicker.
   if (selected != 0) {
-    // A game hidden for the first time was moved while minimised, which
-    // leaves the place it is restored to as it was; placing it after the
-    // show puts it at the origin like every other window the panel
-    // touches.
+    // A window restored from minimised comes back where it was before it
+    // was minimised: placed after the show.
     ShowAndPlace(reach, selected, ShowCommand::ShowNormal);
     // The user has just clicked the panel, which may therefore hand the
-    // focus on: the keys typed next go to the chosen window.
+    // focus on: the keys typed next go to the chosen window. Only while
+    // the click is fresh: a user who clicks elsewhere meanwhile keeps it.
     windows.SetForegroundWindow(selected);
   }
+  if (before_hiding) before_hiding();
   Hide(reach, lists, selected);
   return reach.Complete();
 }

@@ -2,6 +2,8 @@
 // visited is placed at the screen's top-left corner, 800 x 600.
 #pragma once
 
+#include <functional>
+
 #include "platform/window_system.h"
 #include "tracking/controls.h"
 #include "tracking/scan.h"
@@ -43,11 +45,14 @@ bool ShowTrackedWindows(WindowSystem& windows, const TrackedWindows& lists);
 bool ShowEveryWindowOfThisPanel(WindowSystem& windows,
                                 const TrackedWindows& lists);
 // Shows, places and focuses the window selected in names, whose handle is
-// the entry of the same index in handles, then hides every other tracked
-// window. Nothing happens when names has no selection.
-bool SelectTrackedWindow(WindowSystem& windows, const TrackedWindows& lists,
-                         const ListControl& names, const ListControl& handles,
-                         const bool& unloading = kStaysLoaded);
+// the entry of the same index in handles, then runs before_hiding, if any,
+// and hides every other tracked window. Nothing happens when names has no
+// selection.
+bool SelectTrackedWindow(
+    WindowSystem& windows, const TrackedWindows& lists,
+    const ListControl& names, const ListControl& handles,
+    const bool& unloading = kStaysLoaded,
+    const std::function<void()>& before_hiding = std::function<void()>());
 // Shows again, at the origin, every window that a panel process now ended
 // left hidden, and removes its mark. So too for a panel process that still
 // runs but has no window of panel_class any more, or whose window does not

@@ -25,6 +25,7 @@ class Win32WindowSystem final : public WindowSystem {
   void SetWindowPos(WindowHandle window, WindowHandle insert_after,
                     std::uint32_t flags) override;
   void SetForegroundWindow(WindowHandle window) override;
+  WindowHandle GetForegroundWindow() override;
   void ShellExecuteW(WindowHandle owner, const Text& operation,
                      const Text& file, const Text& parameters,
                      const Text& directory, std::int32_t show_command) override;
@@ -32,6 +33,7 @@ class Win32WindowSystem final : public WindowSystem {
                       std::int32_t show_command) override;
   Text GetSystemDirectoryW() override;
   bool Responds(WindowHandle window) override;
+  bool PanelResponds(WindowHandle window) override;
   void ShowWindowAsync(WindowHandle window, ShowCommand command) override;
   void MoveWindowAsync(WindowHandle window, std::int32_t x, std::int32_t y,
                        std::int32_t width, std::int32_t height) override;

@@ -12,8 +12,19 @@
 namespace corvantis {
 namespace {
 
-// How long a window's thread gets to answer before it counts as hung.
+// How long a client window's thread gets to answer before it counts as
+// hung, and how long another panel gets: a healthy panel can be busy for a
+// second in a call that does not answer messages meanwhile.
 constexpr UINT kRespondTimeoutMs = 200;
+constexpr UINT kPanelRespondTimeoutMs = 1500;
+
+// Without SMTO_BLOCK: while this panel waits, it answers what is sent to
+// it, another panel's probe among them. A walk cannot start inside another.
+bool AnswersWithin(HWND window, UINT timeout_ms) {
+  DWORD_PTR result = 0;
+  return ::SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG,
+                               timeout_ms, &result) != 0;
+}
 
 struct Enumeration {
   EnumWindowsCallback callback;
@@ -145,6 +156,10 @@ void Win32WindowSystem::SetForegroundWindow(WindowHandle window) {
   ::SetForegroundWindow(ToHwnd(window));
 }
 
+WindowHandle Win32WindowSystem::GetForegroundWindow() {
+  return FromHwnd(::GetForegroundWindow());
+}
+
 void Win32WindowSystem::ShellExecuteW(WindowHandle owner, const Text& operation,
                                       const Text& file, const Text& parameters,
                                       const Text& directory,
@@ -186,10 +201,11 @@ Text Win32WindowSystem::GetSystemDirectoryW() {
 }
 
 bool Win32WindowSystem::Responds(WindowHandle window) {
-  DWORD_PTR result = 0;
-  return ::SendMessageTimeoutW(ToHwnd(window), WM_NULL, 0, 0,
-                               SMTO_ABORTIFHUNG | SMTO_BLOCK, kRespondTimeoutMs,
-                               &result) != 0;
+  return AnswersWithin(ToHwnd(window), kRespondTimeoutMs);
+}
+
+bool Win32WindowSystem::PanelResponds(WindowHandle window) {
+  return AnswersWithin(ToHwnd(window), kPanelRespondTimeoutMs);
 }
 
 void Win32WindowSystem::ShowWindowAsync(WindowHandle window,

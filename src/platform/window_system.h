@@ -88,6 +88,8 @@ class WindowSystem {
                             std::uint32_t flags) = 0;
   // Gives the window the keyboard focus; returns at once.
   virtual void SetForegroundWindow(WindowHandle window) = 0;
+  // The window with the keyboard focus, of any process; 0 for none.
+  virtual WindowHandle GetForegroundWindow() = 0;
   virtual void ShellExecuteW(WindowHandle owner, const Text& operation,
                              const Text& file, const Text& parameters,
                              const Text& directory,
@@ -105,8 +107,14 @@ class WindowSystem {
   // bounded time and reach it without waiting.
 
   // True when the window's thread answered a no-op message within a short,
-  // fixed time. A window that is gone answers false.
+  // fixed time. A window that is gone answers false. Messages sent to the
+  // panel meanwhile are handled: another panel may be probing it.
   virtual bool Responds(WindowHandle window) = 0;
+  // The same for another panel's window, given time enough for a healthy
+  // panel busy in a call of its own (probing a window that has just
+  // stopped answering, starting a program); one the system already counts
+  // as hung answers false at once.
+  virtual bool PanelResponds(WindowHandle window) = 0;
   // ShowWindow that is queued to the window's thread and returns at once.
   virtual void ShowWindowAsync(WindowHandle window, ShowCommand command) = 0;
   // MoveWindow that is queued to the window's thread and returns at once.

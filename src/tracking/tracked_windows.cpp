@@ -38,4 +38,13 @@ WindowHandle HandleAt(const ListControl& handles, std::int16_t index) {
   return ParseHandleText(handles.List(index)).value_or(0);
 }
 
+bool Tracks(const TrackedWindows& lists, WindowHandle window) {
+  for (const ListControl* handles : {&lists.大厅句柄, &lists.游戏句柄}) {
+    for (std::int16_t i = 0; i < handles->ListCount(); ++i) {
+      if (HandleAt(*handles, i) == window) return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace corvantis

@@ -30,4 +30,7 @@ Text DisplayText(std::int32_t position, const Text& title);
 // The handle of entry index of a handle list; 0 when it names none.
 WindowHandle HandleAt(const ListControl& handles, std::int16_t index);
 
+// True when window is an entry of either handle list.
+bool Tracks(const TrackedWindows& lists, WindowHandle window);
+
 }  // namespace corvantis

@@ -80,12 +80,15 @@ class FakeGuard final : public GuardStarter {
   GuardState State() override { return state; }
   GuardState Start() override {
     ++starts;
+    if (on_start) on_start();
     return state = start_gives;
   }
   GuardState state = GuardState::kAbsent;
   // Where a start leads.
   GuardState start_gives = GuardState::kRuns;
   int starts = 0;
+  // Runs as each start begins.
+  std::function<void()> on_start;
 };
 
 }  // namespace corvantis::testing

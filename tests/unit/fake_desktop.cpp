@@ -268,6 +268,12 @@ bool FakeDesktop::Responds(WindowHandle handle) {
   return window != nullptr && !window->hung;
 }
 
+bool FakeDesktop::PanelResponds(WindowHandle handle) {
+  Record(Describe("PanelResponds", handle, 0));
+  const FakeWindow* window = Live(handle);
+  return window != nullptr && !window->hung;
+}
+
 void FakeDesktop::ShowWindowAsync(WindowHandle handle, ShowCommand command) {
   Record(
       Describe("ShowWindowAsync", handle, static_cast<std::int32_t>(command)));

@@ -134,6 +134,12 @@ TEST_F(PanelTest, EveryHidingWalkHasAGuardOrTellsOnceThatNoneCanBeHad) {
     EXPECT_FALSE(desktop.IsWindowVisible(game));
   };
   panel.Command1_Click();
+  // A choice shows and focuses the chosen window before it sees to the
+  // guard, which may wait.
+  guard.on_start = [&] {
+    EXPECT_TRUE(desktop.IsWindowVisible(game));
+    EXPECT_EQ(desktop.active, game);
+  };
   game_names.Select(0);
   panel.游戏名称_Click();
   EXPECT_TRUE(desktop.IsWindowVisible(game));
@@ -142,6 +148,26 @@ TEST_F(PanelTest, EveryHidingWalkHasAGuardOrTellsOnceThatNoneCanBeHad) {
   ASSERT_EQ(boxes.shown.size(), 1u);
   EXPECT_EQ(boxes.shown[0].first, u"系统提示");
   EXPECT_NE(boxes.shown[0].second.find(u"守护进程"), Text::npos);
+}
+
+// A window manager focuses windows as the refresh shows them and passes the
+// focus on as it hides them, here to the panel on top.
+TEST_F(PanelTest, RefreshGivesBackTheFocusItsWalksTookOnly) {
+  panel.SetWindowHandle(desktop.Add(u"Corvantis", u"CorvantisForm1"));
+  const WindowHandle lobby = desktop.Add(u"QQ游戏", u"QufPanelWnd");
+  const WindowHandle chat = desktop.Add(u"聊天", u"ChatWnd");
+  const WindowHandle other = desktop.Add(u"记事本", u"Notepad");
+  desktop.SetForegroundWindow(chat);
+  panel.Command1_Click();
+  desktop.while_waiting = [&](WindowHandle window) { desktop.active = window; };
+  panel.Command1_Click();
+  EXPECT_EQ(desktop.active, chat);
+  EXPECT_FALSE(desktop.IsWindowVisible(lobby));
+
+  // The user moves the focus elsewhere during the refresh: it stays there.
+  desktop.while_waiting = [&](WindowHandle) { desktop.active = other; };
+  panel.Command1_Click();
+  EXPECT_EQ(desktop.active, other);
 }
 
 TEST_F(PanelTest, CloseAllKeepsTheCountsAndReportsARefusedClose) {

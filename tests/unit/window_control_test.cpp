@@ -12,6 +12,7 @@ namespace {
 using testing::AtOrigin800x600;
 using testing::FakeDesktop;
 using testing::FakeWindow;
+using testing::kMinimizedRect;
 
 class WindowControlTest : public ::testing::Test {
  protected:
@@ -54,7 +55,7 @@ TEST_F(WindowControlTest, EmptyListsTouchNoWindow) {
   EXPECT_TRUE(desktop.calls.empty());
 }
 
-TEST_F(WindowControlTest, HideWalksLobbiesThenGamesMinimisingGamesFirst) {
+TEST_F(WindowControlTest, HideWalksLobbiesThenGamesPlacingGamesFirst) {
   const auto l = std::to_string(Track(u"QQ游戏"));
   const auto g = std::to_string(Track(u"斗地主"));
   const auto l2 = std::to_string(Track(u"QQ游戏"));
@@ -64,8 +65,8 @@ TEST_F(WindowControlTest, HideWalksLobbiesThenGamesMinimisingGamesFirst) {
       (std::vector<std::string>{
           "ShowWindow " + l + " 0", "MoveWindow " + l + " 0 0 800 600 -1",
           "ShowWindow " + l2 + " 0", "MoveWindow " + l2 + " 0 0 800 600 -1",
-          "ShowWindow " + g + " 7", "ShowWindow " + g + " 0",
-          "MoveWindow " + g + " 0 0 800 600 -1"}));
+          "MoveWindow " + g + " 0 0 800 600 -1", "ShowWindow " + g + " 7",
+          "ShowWindow " + g + " 0"}));
   EXPECT_TRUE(Visible().empty());
   EXPECT_TRUE(desktop.activations.empty());
 }
@@ -76,18 +77,17 @@ TEST_F(WindowControlTest, HideLeavesAloneWhatThisPanelAlreadyHid) {
   const WindowHandle restored = Track(u"中国象棋");
   const WindowHandle foreign = Track(u"连连看");
   HideTrackedWindows(desktop, lists);
-  // The client restores one game by itself while it stays hidden; another
-  // panel marks one game as its own.
+  // The client restores one game by itself while it stays hidden, where it
+  // was placed; another panel marks one game as its own.
   desktop.Window(restored).minimized = false;
   desktop.Window(foreign).hidden_by = {7, 70};
   desktop.calls.clear();
   HideTrackedWindows(desktop, lists);
   const std::string r = std::to_string(restored), f = std::to_string(foreign);
-  EXPECT_EQ(
-      ActingCalls(),
-      (std::vector<std::string>{
-          "ShowWindow " + r + " 7", "ShowWindow " + r + " 0",
-          "MoveWindow " + r + " 0 0 800 600 -1", "ShowWindow " + f + " 0"}));
+  EXPECT_EQ(ActingCalls(),
+            (std::vector<std::string>{"ShowWindow " + r + " 7",
+                                      "ShowWindow " + r + " 0",
+                                      "ShowWindow " + f + " 0"}));
   for (const WindowHandle window : {lobby, game, restored, foreign}) {
     EXPECT_EQ(WhoHid(desktop, window), HiddenMark::ThisPanel);
     EXPECT_FALSE(desktop.IsWindowVisible(window));
@@ -119,14 +119,13 @@ TEST_F(WindowControlTest, SelectingShowsExactlyTheSelectedWindow) {
   desktop.calls.clear();
   SelectTrackedWindow(desktop, lists, game_names, game_handles);
   EXPECT_EQ(Visible(), (std::vector<WindowHandle>{game, untracked}));
-  // The game, hidden by the first choice, is shown, placed and given the
-  // focus before the lobby chosen before is hidden, so that the focus does
-  // not pass to the window behind it; the other lobby is left hidden.
+  // The game, placed and hidden by the first choice, is shown and given
+  // the focus before the lobby chosen before is hidden, so that the focus
+  // does not pass to the window behind it; the other lobby is left hidden.
   const std::string g = std::to_string(game);
   EXPECT_EQ(ActingCalls(),
             (std::vector<std::string>{
-                "ShowWindow " + g + " 1", "MoveWindow " + g + " 0 0 800 600 -1",
-                "SetForegroundWindow " + g + " 0",
+                "ShowWindow " + g + " 1", "SetForegroundWindow " + g + " 0",
                 "ShowWindow " + std::to_string(second_lobby) + " 0"}));
   // Only the chosen windows were ever activated.
   EXPECT_EQ(desktop.activations, (std::vector<WindowHandle>{
@@ -136,14 +135,27 @@ TEST_F(WindowControlTest, SelectingShowsExactlyTheSelectedWindow) {
   EXPECT_EQ(lobby_names.ListIndex(), 1);
 }
 
-TEST_F(WindowControlTest, GameSelectedAfterItsFirstHideComesToTheOrigin) {
-  const WindowHandle game = Track(u"斗地主");  // at 100,50, 1024 wide
+TEST_F(WindowControlTest, GamesAreRestoredAtTheOriginAndNeverMovedMinimised) {
+  const WindowHandle shown = Track(u"斗地主");  // 1024 wide
+  const WindowHandle minimised = Track(u"中国象棋");
+  desktop.Window(minimised).minimized = true;
+  const WindowRect users_place = desktop.Window(minimised).rect;
   HideTrackedWindows(desktop, lists);
-  game_names.Select(0);
+  // The game on screen is restored at the origin whoever restores it; the
+  // minimised one rests where the system keeps minimised windows.
+  EXPECT_TRUE(AtOrigin800x600(desktop.Window(shown).rect));
+  for (const std::string& call : desktop.calls) {
+    EXPECT_NE(call.rfind("MoveWindow " + std::to_string(minimised), 0), 0u);
+  }
+  EXPECT_EQ(desktop.GetWindowRect(minimised).left, kMinimizedRect.left);
+
+  // Chosen, it is placed once restored.
+  game_names.Select(1);
   SelectTrackedWindow(desktop, lists, game_names, game_handles);
-  const WindowRect rect = desktop.GetWindowRect(game);
-  EXPECT_TRUE(desktop.IsWindowVisible(game));
-  EXPECT_TRUE(AtOrigin800x600(rect));
+  EXPECT_TRUE(desktop.IsWindowVisible(minimised));
+  EXPECT_FALSE(desktop.IsIconic(minimised));
+  EXPECT_TRUE(AtOrigin800x600(desktop.GetWindowRect(minimised)));
+  EXPECT_FALSE(AtOrigin800x600(users_place));
 }
 
 TEST_F(WindowControlTest, ClickWithNoSelectionChangesNothing) {
