@@ -115,6 +115,16 @@ TEST_F(PanelTest, ManualRefreshListsAndHidesTheClientWindows) {
   EXPECT_EQ(WindowTitle(Control(kLabel2)), L"游戏个数：2");
   // Hidden only once listed; the window of an ignored width stays.
   EXPECT_TRUE(IsWindowVisible(client_.HandleOf(L"宽360")));
+  // Each comes back at the origin whoever restores it, the client too: a
+  // game was placed before it was minimised, not moved once minimised.
+  for (HWND window : Tracked()) {
+    SCOPED_TRACE(WindowTitle(window).c_str());
+    ASSERT_TRUE(Responds(window));  // the client has logged all
+    const std::vector<SimLogEntry> moves = MovesOf(window);
+    ASSERT_FALSE(moves.empty());
+    EXPECT_TRUE(AtOrigin(moves.back().restored));
+    for (const SimLogEntry& move : moves) EXPECT_NE(move.change, L"minimised");
+  }
 }
 
 TEST_F(PanelTest, ChoosingAnEntryShowsOnlyItsWindowAndFocusesIt) {
@@ -143,10 +153,12 @@ TEST_F(PanelTest, ChoosingAnEntryShowsOnlyItsWindowAndFocusesIt) {
   EXPECT_TRUE(OnlyThisSince(client_.Shown(), shown, first));
   EXPECT_TRUE(OnlyThisSince(client_.Activated(), activated, first));
 
-  // From the lobby to a game: the other windows stay as they are.
+  // From the lobby to a game: the other windows stay as they are, and the
+  // game comes back straight at the origin.
   HWND game = client_.HandleOf(L"中国象棋");
   shown = client_.Shown().size();
   activated = client_.Activated().size();
+  const size_t logged = client_.Log().size();
   ASSERT_TRUE(SelectListBoxEntry(games_, EntryOf(games_, L"中国象棋")));
   EXPECT_TRUE(OnlyVisible(game));
   EXPECT_TRUE(WaitUntil([&] { return ShownAndPlaced(game); }, kWaitMs));
@@ -154,6 +166,11 @@ TEST_F(PanelTest, ChoosingAnEntryShowsOnlyItsWindowAndFocusesIt) {
   ASSERT_TRUE(Responds(game));
   EXPECT_TRUE(OnlyThisSince(client_.Shown(), shown, game));
   EXPECT_TRUE(OnlyThisSince(client_.Activated(), activated, game));
+  const std::vector<SimLogEntry> moves = MovesOf(game, logged);
+  ASSERT_FALSE(moves.empty());
+  for (const SimLogEntry& move : moves) {
+    EXPECT_TRUE(AtOrigin(move.rect)) << move.rect.left << "," << move.rect.top;
+  }
 
   // The arrow keys move through a list as clicks do.
   ASSERT_TRUE(SelectListBoxEntry(lobbies_, 0));

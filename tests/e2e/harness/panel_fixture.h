@@ -118,12 +118,28 @@ class PanelFixture : public testing::Test {
         kWaitMs);
   }
 
+  static bool AtOrigin(const RECT& rect) {
+    return rect.left == 0 && rect.top == 0 && rect.right == 800 &&
+           rect.bottom == 600;
+  }
+
   // Shown as the panel shows a window: restored, at 0,0, 800 x 600.
   static bool ShownAndPlaced(HWND window) {
     WindowState state = ReadWindow(window);
-    return state.visible && !state.iconic && state.rect.left == 0 &&
-           state.rect.top == 0 && state.rect.right == 800 &&
-           state.rect.bottom == 600;
+    return state.visible && !state.iconic && AtOrigin(state.rect);
+  }
+
+  // The moves of window that the client logged past its first from
+  // entries.
+  std::vector<SimLogEntry> MovesOf(HWND window, size_t from = 0) const {
+    std::vector<SimLogEntry> moves;
+    const std::vector<SimLogEntry> log = client_.Log();
+    for (size_t i = from; i < log.size(); ++i) {
+      if (log[i].what == L"move" && log[i].window == window) {
+        moves.push_back(log[i]);
+      }
+    }
+    return moves;
   }
 
   static bool HasTheFocus(HWND window) {
