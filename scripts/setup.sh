@@ -11,7 +11,7 @@ packages=(
   googletest libgtest-dev libbenchmark-dev
   clang libclang-rt-14-dev
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64
-  wine wine64 xvfb xauth x11-utils fonts-wqy-microhei fonts-wine
+  wine wine64 xvfb xauth x11-utils openbox fonts-wqy-microhei fonts-wine
   locales imagemagick file zip unzip gnuplot-nox
   # The shipped program is 32-bit: the tests run it under 32-bit Wine.
   wine32:i386

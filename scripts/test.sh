@@ -38,5 +38,9 @@ bash tests/release/check.sh
 echo "== unit and end-to-end tests under Wine"
 bash tests/e2e/run.sh build/mingw-x86_64
 
+echo "== the focus during ticked refreshes under a window manager (openbox)"
+WINE_ENV_WM=openbox GTEST_FILTER='PanelTimersTest.RefreshesLeave*' \
+  bash tests/e2e/run.sh build/mingw-x86_64
+
 echo "== the same for the shipped i686 build, under 32-bit Wine and qemu-user"
 bash tests/e2e/run.sh build/mingw-i686

@@ -11,6 +11,9 @@
 # them. Without it a temporary directory is used and removed at the end.
 # Options (environment):
 #   WINE_ENV_USE_DISPLAY=1   use the caller's $DISPLAY instead of an Xvfb
+#   WINE_ENV_WM=openbox      run openbox on the Xvfb display, as players
+#                            who run the client under Wine have a window
+#                            manager (a new prefix only)
 #   WINE_ENV_NO_TRAP=1       do not install the EXIT/INT/TERM teardown trap
 #   WINE_RUN_TIMEOUT=SECS    wine_run kills a program still running after it
 #   WINE_ENV_VERBOSE=1       print set-up timings to stderr
@@ -52,6 +55,21 @@ _wine_env_start_xvfb() {
   fi
   rm -f "$fifo"
   export DISPLAY=":$number"
+  if [ "${WINE_ENV_WM:-}" = openbox ]; then
+    openbox --sm-disable >"$WINE_ENV_STATE/openbox.log" 2>&1 </dev/null &
+    _WINE_ENV_WM_PID=$!
+    # Managing begins once it has announced itself on the root window. Its
+    # first start on a machine builds the font cache, which can take long.
+    local tries=0
+    until xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; do
+      tries=$((tries + 1))
+      if [ "$tries" -gt 1200 ] || ! kill -0 "$_WINE_ENV_WM_PID" 2>/dev/null; then
+        echo "wine-env: openbox did not start (see $WINE_ENV_STATE/openbox.log)" >&2
+        return 1
+      fi
+      sleep 0.05
+    done
+  fi
 }
 
 # Compiles a glibc locale such as zh_CN.UTF-8 into LOCPATH unless it is
@@ -139,9 +157,11 @@ _wine_env_make_prefix() {
   _wine_env_log "wineboot done"
   # Without a window manager, "Managed"="N" keeps each hide or destroy from
   # waiting ~2 s for the withdrawn state.
+  local managed=N
+  [ -n "${WINE_ENV_WM:-}" ] && managed=Y
   local reg="$WINE_ENV_STATE/settings.reg"
   printf '%s\r\n' 'REGEDIT4' '' \
-    '[HKEY_CURRENT_USER\Software\Wine\X11 Driver]' '"Managed"="N"' '' \
+    '[HKEY_CURRENT_USER\Software\Wine\X11 Driver]' "\"Managed\"=\"$managed\"" '' \
     '[HKEY_CURRENT_USER\Software\Wine\WineBrowser]' \
     "\"Browsers\"=\"$browser\"" >"$reg"
   "$WINE" regedit /S "$(_wine_env_unix_to_dos "$reg")" \
@@ -195,6 +215,7 @@ wine_env_up() {
   export CORVANTIS_BROWSER_LOG="${CORVANTIS_BROWSER_LOG:-$WINE_ENV_STATE/browser.log}"
   export WINE WINE64 WINESERVER
   _WINE_ENV_XVFB_PID=
+  _WINE_ENV_WM_PID=
   _WINE_ENV_SERVER_UP=0
   if [ "${WINE_ENV_NO_TRAP:-0}" != 1 ]; then
     trap 'wine_env_down' EXIT
@@ -249,6 +270,11 @@ wine_env_down() {
     "$WINESERVER" -k >/dev/null 2>&1
     "$WINESERVER" -w >/dev/null 2>&1
     _WINE_ENV_SERVER_UP=0
+  fi
+  if [ -n "${_WINE_ENV_WM_PID:-}" ]; then
+    kill "$_WINE_ENV_WM_PID" 2>/dev/null
+    wait "$_WINE_ENV_WM_PID" 2>/dev/null
+    _WINE_ENV_WM_PID=
   fi
   if [ -n "${_WINE_ENV_XVFB_PID:-}" ]; then
     kill "$_WINE_ENV_XVFB_PID" 2>/dev/null

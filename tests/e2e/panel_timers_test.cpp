@@ -79,10 +79,17 @@ TEST_F(PanelTimersTest, RefreshesLeaveTheFocusWithAnotherProgram) {
   const size_t shown = client_.Shown().size();
   EXPECT_TRUE(
       WaitUntil([&] { return client_.Shown().size() >= shown + 8; }, kTicksMs));
+  // Switched off, the panel ends the refresh under way, if any.
+  ASSERT_TRUE(Click(Control(kCommand2)));
   EXPECT_TRUE(AllTrackedHidden());
-  EXPECT_EQ(GetForegroundWindow(), chat.window())
+  EXPECT_TRUE(HasTheFocus(chat.window()))
       << ClassName(GetForegroundWindow()).c_str();
-  EXPECT_EQ(client_.Activated().size(), activated);
+  // A window manager focuses each window the refresh shows, and the panel
+  // only gives the focus back at the end; without one nothing is activated.
+  wchar_t manager[16] = {};
+  if (GetEnvironmentVariableW(L"WINE_ENV_WM", manager, 16) == 0) {
+    EXPECT_EQ(client_.Activated().size(), activated) << client_.LogText();
+  }
 }
 
 TEST_F(PanelTimersTest, ZeroPeriodIsOnButNeverTicks) {
