@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <vector>
+
+#include "app/guard.h"
 #include "fake_desktop.h"
 
 namespace corvantis {
@@ -359,6 +363,67 @@ TEST_F(MarkedWindowsTest, TheWalkOutlastsAWindowGoneAndAZOrderInCircles) {
   };
   ShowWindowsMarkedBy(desktop, {8, 80});
   EXPECT_EQ(desktop.Window(ended).hidden_by.id, 0u);
+}
+
+// The guard's view of the process its command line names.
+class FakeGuardedProcess final : public GuardedProcess {
+ public:
+  bool Open(std::uint32_t process_id) override {
+    return opens && process_id == panel.id;
+  }
+  std::uint32_t Start() override { return start; }
+  bool RunsThisProgram() override { return this_program; }
+  bool BecomeOnlyGuard(PanelProcess) override { return only_guard; }
+  void WaitForEnd() override {
+    ++waits;
+    if (while_waiting) while_waiting();
+  }
+
+  PanelProcess panel{7, 70};
+  // False as for a process of another user: access denied.
+  bool opens = true;
+  std::uint32_t start = 70;
+  bool this_program = true;
+  bool only_guard = true;
+  int waits = 0;
+  std::function<void()> while_waiting;
+};
+
+TEST_F(MarkedWindowsTest, AGuardShowsItsPanelsWindowsOnceItIsNoLongerThere) {
+  // Whatever keeps the guard from its panel, the panel no longer runs.
+  for (const auto& gone : std::vector<std::function<void(FakeGuardedProcess&)>>{
+           [](FakeGuardedProcess& process) { process.opens = false; },
+           [](FakeGuardedProcess& process) { process.start = 0; },
+           [](FakeGuardedProcess& process) { process.start = 71; }}) {
+    desktop.Window(ended).visible = false;
+    desktop.Window(ended).hidden_by = {7, 70};
+    FakeGuardedProcess process;
+    gone(process);
+    EXPECT_EQ(GuardPanel(desktop, process, {7, 70}), 0);
+    EXPECT_EQ(process.waits, 0);
+    EXPECT_TRUE(ShownAtOrigin(ended));
+    EXPECT_EQ(desktop.Window(reused).hidden_by.id, 8u);
+  }
+
+  // The panel runs: the guard waits for its end before it shows anything.
+  desktop.Window(ended).visible = false;
+  desktop.Window(ended).hidden_by = {7, 70};
+  FakeGuardedProcess process;
+  process.while_waiting = [&] { EXPECT_FALSE(desktop.Window(ended).visible); };
+  EXPECT_EQ(GuardPanel(desktop, process, {7, 70}), 0);
+  EXPECT_EQ(process.waits, 1);
+  EXPECT_TRUE(ShownAtOrigin(ended));
+
+  // Another program under the id, or a second guard: it leaves at once.
+  desktop.Window(ended).visible = false;
+  desktop.Window(ended).hidden_by = {7, 70};
+  process.this_program = false;
+  EXPECT_EQ(GuardPanel(desktop, process, {7, 70}), 1);
+  process.this_program = true;
+  process.only_guard = false;
+  EXPECT_EQ(GuardPanel(desktop, process, {7, 70}), 1);
+  EXPECT_EQ(process.waits, 1);
+  EXPECT_FALSE(desktop.Window(ended).visible);
 }
 
 }  // namespace
