@@ -48,6 +48,13 @@ constexpr DWORD kReadyWaitMs = 2000;
 // How long the starter waits for the guard to be ready before it gives up.
 constexpr DWORD kStarterWaitMs = 30000;
 
+// The starter's exit codes.
+constexpr int kGuardReady = 0;
+constexpr int kGuardFailed = 1;
+// Ready, but inside a job of the panel's that refused the guard's
+// breaking away: closing the job would end the guard with the panel.
+constexpr int kGuardReadyInJob = 2;
+
 // The name of the object a guard makes once it is ready. It also keeps a
 // second guard of the same panel away.
 std::wstring GuardObjectName(PanelProcess panel) {
@@ -109,12 +116,12 @@ void WaitAnsweringSentMessages(HANDLE object, DWORD timeout_ms) {
   }
 }
 
-// Starts the guard and ends once it is ready (0) or has failed (1): the
-// panel waits for this process, not for the guard, which is no
-// descendant of the panel's.
+// Starts the guard and ends once it is ready or has failed: the panel
+// waits for this process, not for the guard, which is no descendant of
+// the panel's.
 int StartGuard(PanelProcess panel) {
   const HANDLE guard = StartThisProgram(kGuardSwitch, panel);
-  if (guard == nullptr) return 1;
+  if (guard == nullptr) return kGuardFailed;
   const std::wstring name = GuardObjectName(panel);
   const DWORD begun = GetTickCount();
   bool ready = GuardObjectExists(name.c_str());
@@ -122,10 +129,14 @@ int StartGuard(PanelProcess panel) {
          WaitForSingleObject(guard, 10) == WAIT_TIMEOUT) {
     ready = GuardObjectExists(name.c_str());
   }
-  CloseHandle(guard);
   // A guard that found one already there has ended, and the panel is
   // guarded all the same.
-  return ready || GuardObjectExists(name.c_str()) ? 0 : 1;
+  ready = ready || GuardObjectExists(name.c_str());
+  BOOL in_job = FALSE;
+  IsProcessInJob(guard, nullptr, &in_job);
+  CloseHandle(guard);
+  if (!ready) return kGuardFailed;
+  return in_job ? kGuardReadyInJob : kGuardReady;
 }
 
 // The full path of a process's image; empty if it cannot be read.
@@ -195,15 +206,17 @@ GuardOfPanel::GuardOfPanel(PanelProcess panel)
 GuardOfPanel::~GuardOfPanel() { ForgetStarter(); }
 
 GuardState GuardOfPanel::State() {
-  if (Waits()) {
+  if (starter_ != nullptr) {
+    if (WaitForSingleObject(starter_, 0) == WAIT_TIMEOUT) {
+      return GuardState::kStarting;
+    }
+    DWORD exit_code = kGuardFailed;
+    GetExitCodeProcess(starter_, &exit_code);
+    in_panels_job_ = exit_code == kGuardReadyInJob;
     ForgetStarter();
-    return GuardState::kRuns;
   }
-  if (starter_ != nullptr && WaitForSingleObject(starter_, 0) == WAIT_TIMEOUT) {
-    return GuardState::kStarting;
-  }
-  ForgetStarter();
-  return GuardState::kAbsent;
+  if (!Waits()) return GuardState::kAbsent;
+  return in_panels_job_ ? GuardState::kRunsInPanelsJob : GuardState::kRuns;
 }
 
 GuardState GuardOfPanel::Start() {
