@@ -294,9 +294,13 @@ TEST_F(ReliabilityTest, AGuardInAKillOnCloseJobCountsAsNone) {
   const HWND box = WaitForMessageBox(panel_.id(), kWaitMs);
   const std::wstring text = box != nullptr ? BoxText(box) : std::wstring();
   const bool guard_waits = GuardWaits(panel_.id());
+  // Without the box: whether the guard's start was still under way.
+  const std::size_t processes = ProcessesOfImage(Image()).size();
   CloseHandle(job);
   ASSERT_TRUE(in_job);
-  EXPECT_NE(text.find(L"守护进程"), std::wstring::npos);
+  EXPECT_NE(text.find(L"守护进程"), std::wstring::npos)
+      << "box " << (box != nullptr) << ", guard waits " << guard_waits
+      << ", processes of the image " << processes;
   // It runs all the same, and ends with the job.
   EXPECT_TRUE(guard_waits);
   EXPECT_TRUE(AllOfImageEnd(Image(), kWaitMs));
