@@ -43,6 +43,9 @@ class TimedWindowSystem final : public WindowSystem {
       enumerating_ = false;
     });
   }
+  WindowHandle NextTopLevelWindow(WindowHandle after) override {
+    return Time(Call::kOther, [&] { return inner_.NextTopLevelWindow(after); });
+  }
   std::int32_t GetWindowTextLengthW(WindowHandle window) override {
     return Time(Call::kOther,
                 [&] { return inner_.GetWindowTextLengthW(window); });

@@ -103,6 +103,7 @@ constexpr EventRoute kEventRoutes[] = {
     {WM_COMMAND, kCheck1, BN_CLICKED, &Panel::Check1_Click},
     {WM_TIMER, kTimer1, 0, &Panel::Timer1_Timer},
     {WM_TIMER, kTimer2, 0, &Panel::Timer2_Timer},
+    {WM_TIMER, kGuardWatch, 0, &Panel::GuardWatch_Timer},
 };
 
 struct KindStyle {
@@ -143,9 +144,10 @@ Form1::Live::Live(HWND form, CompanionServices services, GuardStarter& guard)
       Check1(GetDlgItem(form, kCheck1)),
       Timer1(form, kTimer1, false, kTimerInterval),
       Timer2(form, kTimer2, true, kTimerInterval),
+      GuardWatch(form, kGuardWatch, false, kGuardWatchMs),
       panel(services,
             PanelControls{大厅名称, 游戏名称, Label1, Label2, Command2, Text1,
-                          Check1, Timer1, Timer2},
+                          Check1, Timer1, Timer2, GuardWatch},
             guard) {
   panel.SetWindowHandle(FromHwnd(form));
 }

@@ -36,6 +36,7 @@ enum ControlId : int {
 enum TimerId : UINT_PTR {
   kTimer1 = 1,
   kTimer2 = 2,
+  kGuardWatch = 3,
 };
 
 // UTF-16, as wchar_t is on Windows.
@@ -72,6 +73,7 @@ class Form1 {
     Win32CheckBox Check1;
     Win32Timer Timer1;
     Win32Timer Timer2;
+    Win32Timer GuardWatch;
     Panel panel;
   };
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <utility>
 
-#include "control/window_control.h"
+#include "app/guard.h"
 #include "platform/win32_process.h"
 #include "platform/win32_window_system.h"
 
@@ -47,6 +47,13 @@ bool ReadPanel(const wchar_t* values, PanelProcess& panel) {
 constexpr DWORD kReadyWaitMs = 2000;
 // How long the starter waits for the guard to be ready before it gives up.
 constexpr DWORD kStarterWaitMs = 30000;
+
+// The starter's exit codes.
+constexpr int kGuardReady = 0;
+constexpr int kGuardFailed = 1;
+// Ready, but inside a job of the panel's that refused the guard's
+// breaking away: closing the job would end the guard with the panel.
+constexpr int kGuardReadyInJob = 2;
 
 // The name of the object a guard makes once it is ready. It also keeps a
 // second guard of the same panel away.
@@ -109,12 +116,12 @@ void WaitAnsweringSentMessages(HANDLE object, DWORD timeout_ms) {
   }
 }
 
-// Starts the guard and ends once it is ready (0) or has failed (1): the
-// panel waits for this process, not for the guard, which is no
-// descendant of the panel's.
+// Starts the guard and ends once it is ready or has failed: the panel
+// waits for this process, not for the guard, which is no descendant of
+// the panel's.
 int StartGuard(PanelProcess panel) {
   const HANDLE guard = StartThisProgram(kGuardSwitch, panel);
-  if (guard == nullptr) return 1;
+  if (guard == nullptr) return kGuardFailed;
   const std::wstring name = GuardObjectName(panel);
   const DWORD begun = GetTickCount();
   bool ready = GuardObjectExists(name.c_str());
@@ -122,10 +129,14 @@ int StartGuard(PanelProcess panel) {
          WaitForSingleObject(guard, 10) == WAIT_TIMEOUT) {
     ready = GuardObjectExists(name.c_str());
   }
-  CloseHandle(guard);
   // A guard that found one already there has ended, and the panel is
   // guarded all the same.
-  return ready || GuardObjectExists(name.c_str()) ? 0 : 1;
+  ready = ready || GuardObjectExists(name.c_str());
+  BOOL in_job = FALSE;
+  IsProcessInJob(guard, nullptr, &in_job);
+  CloseHandle(guard);
+  if (!ready) return kGuardFailed;
+  return in_job ? kGuardReadyInJob : kGuardReady;
 }
 
 // The full path of a process's image; empty if it cannot be read.
@@ -146,52 +157,45 @@ bool IsThisProgram(HANDLE process) {
                               TRUE) == CSTR_EQUAL;
 }
 
-// True when the panel named no longer runs: the process is gone, has
-// ended, or the id now names a process started at another time.
-bool HasEnded(HANDLE process, PanelProcess panel) {
-  return process == nullptr ||
-         WaitForSingleObject(process, 0) != WAIT_TIMEOUT ||
-         StartTimeOf(process) != panel.start;
-}
+class Win32GuardedProcess final : public GuardedProcess {
+ public:
+  Win32GuardedProcess() = default;
+  Win32GuardedProcess(const Win32GuardedProcess&) = delete;
+  Win32GuardedProcess& operator=(const Win32GuardedProcess&) = delete;
+  ~Win32GuardedProcess() override {
+    for (const HANDLE handle : {process_, only_}) {
+      if (handle != nullptr) CloseHandle(handle);
+    }
+  }
+
+  bool Open(std::uint32_t process_id) override {
+    process_ = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION,
+                           FALSE, process_id);
+    return process_ != nullptr;
+  }
+  // Ended is ended even while some handle still keeps the process object.
+  std::uint32_t Start() override {
+    return WaitForSingleObject(process_, 0) == WAIT_TIMEOUT
+               ? StartTimeOf(process_)
+               : 0;
+  }
+  bool RunsThisProgram() override { return IsThisProgram(process_); }
+  bool BecomeOnlyGuard(PanelProcess panel) override {
+    only_ = CreateMutexW(nullptr, FALSE, GuardObjectName(panel).c_str());
+    return only_ != nullptr && GetLastError() != ERROR_ALREADY_EXISTS;
+  }
+  void WaitForEnd() override { WaitForSingleObject(process_, INFINITE); }
+
+ private:
+  HANDLE process_ = nullptr;
+  // Kept until the guard ends: its name says that the guard waits.
+  HANDLE only_ = nullptr;
+};
 
 int Guard(PanelProcess panel) {
-  const HANDLE process = OpenProcess(
-      SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, panel.id);
-  // Some process runs under the id that may not even be queried: no panel.
-  if (process == nullptr && GetLastError() != ERROR_INVALID_PARAMETER) {
-    return 1;
-  }
   Win32WindowSystem windows;
-  // The starter runs between the panel and its guard, and the panel may
-  // have ended meanwhile. Only windows marked with this very id and start
-  // are shown, which no running panel can carry.
-  if (HasEnded(process, panel)) {
-    if (process != nullptr) CloseHandle(process);
-    ShowWindowsMarkedBy(windows, panel);
-    return 0;
-  }
-  if (!IsThisProgram(process)) {
-    CloseHandle(process);
-    return 1;
-  }
-  // The first window call of a process sets up its side of the window
-  // system (under Wine it loads the display driver, a few hundred ms):
-  // made now, it is not paid for between the panel's end and the restore.
-  windows.EnumChildWindows(
-      0, [](WindowHandle, std::int32_t) -> std::int32_t { return 0; }, 0);
-  // One guard per panel, whoever starts more. The name also tells that the
-  // guard is ready.
-  const HANDLE only =
-      CreateMutexW(nullptr, FALSE, GuardObjectName(panel).c_str());
-  if (only == nullptr || GetLastError() == ERROR_ALREADY_EXISTS) {
-    CloseHandle(process);
-    return 1;
-  }
-  WaitForSingleObject(process, INFINITE);
-  // After a normal end the panel has shown everything and this finds
-  // nothing.
-  ShowWindowsMarkedBy(windows, panel);
-  return 0;
+  Win32GuardedProcess process;
+  return GuardPanel(windows, process, panel);
 }
 
 }  // namespace
@@ -202,15 +206,17 @@ GuardOfPanel::GuardOfPanel(PanelProcess panel)
 GuardOfPanel::~GuardOfPanel() { ForgetStarter(); }
 
 GuardState GuardOfPanel::State() {
-  if (Waits()) {
+  if (starter_ != nullptr) {
+    if (WaitForSingleObject(starter_, 0) == WAIT_TIMEOUT) {
+      return GuardState::kStarting;
+    }
+    DWORD exit_code = kGuardFailed;
+    GetExitCodeProcess(starter_, &exit_code);
+    in_panels_job_ = exit_code == kGuardReadyInJob;
     ForgetStarter();
-    return GuardState::kRuns;
   }
-  if (starter_ != nullptr && WaitForSingleObject(starter_, 0) == WAIT_TIMEOUT) {
-    return GuardState::kStarting;
-  }
-  ForgetStarter();
-  return GuardState::kAbsent;
+  if (!Waits()) return GuardState::kAbsent;
+  return in_panels_job_ ? GuardState::kRunsInPanelsJob : GuardState::kRuns;
 }
 
 GuardState GuardOfPanel::Start() {

@@ -34,8 +34,10 @@ class GuardOfPanel final : public GuardStarter {
   PanelProcess panel_;
   std::wstring name_;  // of the object the guard makes when it is ready
   // The starter of a start under way; it ends once the guard is ready or
-  // has failed.
+  // has failed, and tells which.
   HANDLE starter_ = nullptr;
+  // What the starter of the running guard told.
+  bool in_panels_job_ = false;
 };
 
 // Runs the guard, or its starter, when the command line asks for one; the

@@ -112,6 +112,14 @@ void Panel::Timer2_Timer() {
   services_.windows.SetWindowPos(window_, kHwndTopmost, kSwpStayOnTop);
 }
 
+void Panel::GuardWatch_Timer() {
+  const GuardState state = guard_.State();
+  if (state == GuardState::kStarting) return;
+  controls_.GuardWatch.SetEnabled(false);
+  // No box once the panel is going: it may be the end of the session.
+  if (state != GuardState::kRuns && !unloaded_) ReportNoGuard();
+}
+
 void Panel::Refresh() {
   RunWalk([&](const std::function<void()>& keep_guard) {
     keep_guard();
@@ -160,10 +168,10 @@ void Panel::RunWalk(Walk walk) {
 
 bool Panel::KeepGuard() {
   GuardState state = guard_.State();
-  // One that is still starting is not started twice; the next walk asks
-  // again.
+  // One that is still starting is not started twice.
   if (state == GuardState::kAbsent) state = guard_.Start();
-  return state != GuardState::kAbsent;
+  if (state == GuardState::kStarting) controls_.GuardWatch.SetEnabled(true);
+  return state == GuardState::kRuns || state == GuardState::kStarting;
 }
 
 void Panel::ReportNoGuard() {

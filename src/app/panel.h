@@ -44,8 +44,15 @@ enum class GuardState {
   kRuns,
   // A start is under way: neither ready yet nor known to have failed.
   kStarting,
+  // Runs, but inside a job of the panel's that allows no breaking away:
+  // closing the job, as a launcher may, ends the guard with the panel.
+  kRunsInPanelsJob,
   kAbsent,
 };
+
+// How often the panel looks whether a start of its guard under way has
+// come to an end.
+inline constexpr std::uint32_t kGuardWatchMs = 250;
 
 // The process that shows again what the panel hid if the panel ends
 // without doing so itself.
@@ -69,6 +76,8 @@ struct PanelControls {
   CheckControl& Check1;
   TimerControl& Timer1;
   TimerControl& Timer2;
+  // Not on the form: ticks while a start of the guard is under way.
+  TimerControl& GuardWatch;
 };
 
 class Panel {
@@ -96,6 +105,7 @@ class Panel {
   void Check1_Click();
   void Timer1_Timer();
   void Timer2_Timer();
+  void GuardWatch_Timer();
 
   const TrackedWindows& lists() const { return lists_; }
 
@@ -117,10 +127,11 @@ class Panel {
   void RunWalk(Walk walk);
   // Before each walk that may hide a window, not at start: starting a
   // process is the dearest part of a start, and nothing is hidden before
-  // the user's first refresh. False when no guard can be had.
+  // the user's first refresh. False when no guard that outlives the panel
+  // can be had; a start under way counts, and is watched until it ends.
   bool KeepGuard();
   // Windows this panel hides would stay hidden if it were ended from
-  // outside. The user is told once per run.
+  // outside. The user is told once per run, as soon as it turns out.
   void ReportNoGuard();
   // A window refused the panel's mark or its show: the client runs with
   // higher rights. The user is told once per run.

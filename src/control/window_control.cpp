@@ -227,25 +227,10 @@ bool PanelAnswers(WindowSystem& windows, std::uint32_t process_id,
   return false;
 }
 
-// What the walk of ShowWindowsMarkedBy needs; it may run on any thread of
-// a failing panel or in the guard, never twice at once in one process.
-struct MarkedBy {
-  WindowSystem* windows;
-  PanelProcess panel;
-};
-MarkedBy* current_marked_by = nullptr;
-
-// The queued calls leave the snapshot that the enumeration walks as it is,
-// so each window is dealt with as it is visited, without a list.
-std::int32_t ShowIfMarkedBy(WindowHandle window, std::int32_t) {
-  WindowSystem& windows = *current_marked_by->windows;
-  if (windows.ReadHiddenMark(window) == current_marked_by->panel) {
-    windows.ShowWindowAsync(window, ShowCommand::ShowNoActivate);
-    windows.MoveWindowAsync(window, 0, 0, kPlacedWidth, kPlacedHeight);
-    windows.RemoveHiddenMark(window);
-  }
-  return 1;
-}
+// No desktop holds more windows than the system's 65,536 window handles:
+// a walk of the z-order that takes more steps is going round in circles,
+// as a z-order that keeps changing can send it.
+constexpr int kMostZOrderSteps = 1 << 16;
 
 }  // namespace
 
@@ -308,10 +293,21 @@ bool ShowWindowsHiddenByThisPanel(WindowSystem& windows) {
 }
 
 void ShowWindowsMarkedBy(WindowSystem& windows, PanelProcess panel) {
-  MarkedBy marked_by{&windows, panel};
-  current_marked_by = &marked_by;
-  windows.EnumChildWindows(0, ShowIfMarkedBy, 0);
-  current_marked_by = nullptr;
+  // One window after the other along the z-order, without the snapshot
+  // an enumeration takes. A window that goes away takes the way on with
+  // it: the walk starts again at the top, where the marks already taken
+  // away make a second visit change nothing.
+  WindowHandle window = 0;
+  for (int step = 0; step < kMostZOrderSteps; ++step) {
+    const WindowHandle next = windows.NextTopLevelWindow(window);
+    if (next == 0 && (window == 0 || windows.IsWindow(window))) return;
+    window = next;
+    if (window != 0 && windows.ReadHiddenMark(window) == panel) {
+      windows.ShowWindowAsync(window, ShowCommand::ShowNoActivate);
+      windows.MoveWindowAsync(window, 0, 0, kPlacedWidth, kPlacedHeight);
+      windows.RemoveHiddenMark(window);
+    }
+  }
 }
 
 bool SelectTrackedWindow(WindowSystem& windows, const TrackedWindows& lists,

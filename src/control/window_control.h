@@ -66,9 +66,9 @@ bool RestoreWindowsOfEndedPanels(WindowSystem& windows,
 bool ShowWindowsHiddenByThisPanel(WindowSystem& windows);
 // Shows again, at the origin, every window whose mark names panel, and
 // removes the marks, whatever any list says: for when the panel has failed
-// or ended. Queued calls only and one walk of the desktop, so that it ends
-// in bounded time whatever the windows' threads do; it allocates nothing,
-// as the heap may be what failed.
+// or ended. Queued calls only and a walk of bounded length, so that it
+// ends in bounded time whatever the windows' threads and the z-order do;
+// it allocates nothing, as the heap may be what failed.
 void ShowWindowsMarkedBy(WindowSystem& windows, PanelProcess panel);
 
 // The refresh's walks done as above: before the scan every tracked window

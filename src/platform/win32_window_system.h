@@ -9,6 +9,7 @@ class Win32WindowSystem final : public WindowSystem {
  public:
   void EnumChildWindows(WindowHandle parent, EnumWindowsCallback callback,
                         std::int32_t argument) override;
+  WindowHandle NextTopLevelWindow(WindowHandle after) override;
   std::int32_t GetWindowTextLengthW(WindowHandle window) override;
   Text GetWindowTextW(WindowHandle window, std::int32_t buffer_size) override;
   Text GetClassNameW(WindowHandle window, std::int32_t buffer_size) override;

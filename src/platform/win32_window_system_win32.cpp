@@ -78,6 +78,11 @@ void Win32WindowSystem::EnumChildWindows(WindowHandle parent,
   }
 }
 
+WindowHandle Win32WindowSystem::NextTopLevelWindow(WindowHandle after) {
+  return FromHwnd(after == 0 ? ::GetTopWindow(nullptr)
+                             : ::GetWindow(ToHwnd(after), GW_HWNDNEXT));
+}
+
 std::int32_t Win32WindowSystem::GetWindowTextLengthW(WindowHandle window) {
   return ::GetWindowTextLengthW(ToHwnd(window));
 }

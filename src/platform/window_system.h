@@ -62,6 +62,12 @@ class WindowSystem {
   virtual void EnumChildWindows(WindowHandle parent,
                                 EnumWindowsCallback callback,
                                 std::int32_t argument) = 0;
+  // The top-level window after `after` in the z-order, the topmost one for
+  // 0; 0 after the last one, and once `after` is gone. Unlike an
+  // enumeration, which takes a snapshot, it allocates nothing. The z-order
+  // may change between two calls: a walk may skip windows or come back to
+  // one.
+  virtual WindowHandle NextTopLevelWindow(WindowHandle after) = 0;
   // Title length in UTF-16 units.
   virtual std::int32_t GetWindowTextLengthW(WindowHandle window) = 0;
   // At most buffer_size - 1 units of the title.

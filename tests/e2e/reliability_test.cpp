@@ -276,6 +276,38 @@ TEST_F(ReliabilityTest, WithoutAGuardThePanelSaysSoOnceAndGoesOn) {
                 kWaitMs));
 }
 
+// A launcher's job that allows no breaking away and ends its processes
+// once it is closed: the guard starts inside it and would end with the
+// panel, so the user hears that there is none.
+TEST_F(ReliabilityTest, AGuardInAKillOnCloseJobCountsAsNone) {
+  const HANDLE job = CreateJobObjectW(nullptr, nullptr);
+  ASSERT_NE(job, nullptr);
+  JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+  limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+  const HANDLE panel =
+      OpenProcess(PROCESS_SET_QUOTA | PROCESS_TERMINATE, FALSE, panel_.id());
+  const bool in_job =
+      SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits,
+                              sizeof limits) &&
+      AssignProcessToJobObject(job, panel);
+  CloseHandle(panel);
+  PostClick(Control(kCommand1));
+  const HWND box = WaitForMessageBox(panel_.id(), kWaitMs);
+  const std::wstring text = box != nullptr ? BoxText(box) : std::wstring();
+  const bool guard_waits = GuardWaits(panel_.id());
+  // Without the box: whether the guard's start was still under way.
+  const std::size_t processes = ProcessesOfImage(Image()).size();
+  CloseHandle(job);
+  ASSERT_TRUE(in_job);
+  EXPECT_NE(text.find(L"守护进程"), std::wstring::npos)
+      << "box " << (box != nullptr) << ", guard waits " << guard_waits
+      << ", processes of the image " << processes;
+  // It runs all the same, and ends with the job.
+  EXPECT_TRUE(guard_waits);
+  EXPECT_TRUE(AllOfImageEnd(Image(), kWaitMs));
+  form_ = nullptr;
+}
+
 // The panel fails: a thread of it starts at address 1, or in a page that
 // is not executable, or in abort(). With its guard waiting it only ends;
 // without, it shows the windows itself.

@@ -1,5 +1,7 @@
 #include "fake_desktop.h"
 
+#include <algorithm>
+
 namespace corvantis::testing {
 namespace {
 
@@ -60,6 +62,11 @@ void FakeDesktop::Wake(WindowHandle handle) {
   auto queued = std::move(queued_[handle]);
   queued_.erase(handle);
   for (auto& apply : queued) apply();
+}
+
+void FakeDesktop::BringToTop(WindowHandle handle) {
+  z_order_.erase(std::find(z_order_.begin(), z_order_.end(), handle));
+  z_order_.insert(z_order_.begin(), handle);
 }
 
 FakeWindow* FakeDesktop::Live(WindowHandle handle) {
@@ -161,6 +168,21 @@ void FakeDesktop::EnumChildWindows(WindowHandle parent,
     if (before_visit) before_visit(handle);
     if (callback(handle, argument) == 0) break;
   }
+}
+
+WindowHandle FakeDesktop::NextTopLevelWindow(WindowHandle after) {
+  if (after != 0 && Live(after) == nullptr) return 0;
+  auto next =
+      after == 0
+          ? z_order_.begin()
+          : std::next(std::find(z_order_.begin(), z_order_.end(), after));
+  next = std::find_if(next, z_order_.end(), [&](WindowHandle handle) {
+    return Live(handle) != nullptr;
+  });
+  if (next == z_order_.end()) return 0;
+  const WindowHandle found = *next;
+  if (before_visit) before_visit(found);
+  return found;
 }
 
 std::int32_t FakeDesktop::GetWindowTextLengthW(WindowHandle handle) {

@@ -52,6 +52,8 @@ class FakeDesktop final : public WindowSystem {
 
   // The thread of a hung window runs again and applies what was queued.
   void Wake(WindowHandle handle);
+  // Puts the window at the top of the z-order, as its activation would.
+  void BringToTop(WindowHandle handle);
 
   // Calls that act on windows or the shell, e.g. "ShowWindow 3 0".
   std::vector<std::string> calls;
@@ -73,8 +75,9 @@ class FakeDesktop final : public WindowSystem {
   bool confirm_answer = true;
   // What GetSystemDirectoryW answers.
   Text system_directory = u"C:\\windows\\system32";
-  // Runs before the enumeration visits each window, to change the desktop
-  // in the middle of a scan.
+  // Runs before the enumeration visits each window, and before
+  // NextTopLevelWindow answers one, to change the desktop in the middle of
+  // a walk.
   std::function<void(WindowHandle)> before_visit;
   // Runs inside each synchronous ShowWindow, MoveWindow and SendMessageA,
   // before the window acts on it: messages sent to the panel are handled
@@ -83,6 +86,7 @@ class FakeDesktop final : public WindowSystem {
 
   void EnumChildWindows(WindowHandle parent, EnumWindowsCallback callback,
                         std::int32_t argument) override;
+  WindowHandle NextTopLevelWindow(WindowHandle after) override;
   std::int32_t GetWindowTextLengthW(WindowHandle window) override;
   Text GetWindowTextW(WindowHandle window, std::int32_t buffer_size) override;
   Text GetClassNameW(WindowHandle window, std::int32_t buffer_size) override;

@@ -57,10 +57,11 @@ class PanelTest : public ::testing::Test {
   FakeText text1;
   FakeCheck check1;
   FakeTimer timer1{false, 1000}, timer2{true, 1000};
+  FakeTimer guard_watch{false, kGuardWatchMs};
   FakeGuard guard;
   Panel panel{{desktop, files, boxes},
               {lobby_names, game_names, label1, label2, command2, text1, check1,
-               timer1, timer2},
+               timer1, timer2, guard_watch},
               guard};
 };
 
@@ -121,10 +122,16 @@ TEST_F(PanelTest, EveryHidingWalkHasAGuardOrTellsOnceThatNoneCanBeHad) {
   guard.state = GuardState::kAbsent;
   panel.Command1_Click();
   EXPECT_EQ(guard.starts, 2);
-  // Still starting: not started twice.
+  // Still starting: not started twice, and watched until it is ready.
   guard.state = GuardState::kStarting;
   panel.Command1_Click();
   EXPECT_EQ(guard.starts, 2);
+  panel.GuardWatch_Timer();
+  EXPECT_TRUE(guard_watch.Enabled());
+  guard.state = GuardState::kRuns;
+  panel.GuardWatch_Timer();
+  EXPECT_FALSE(guard_watch.Enabled());
+  EXPECT_TRUE(boxes.shown.empty());
 
   // None can be had: the walks go on as before, and after the first one
   // the user is told, once.
@@ -168,6 +175,33 @@ TEST_F(PanelTest, RefreshGivesBackTheFocusItsWalksTookOnly) {
   desktop.while_waiting = [&](WindowHandle) { desktop.active = other; };
   panel.Command1_Click();
   EXPECT_EQ(desktop.active, other);
+}
+
+// A start that fails after the walk has gone on without waiting for it is
+// told of at once, not at the next walk.
+TEST_F(PanelTest, AStartThatFailsLateIsToldAtTheWatchsNextTick) {
+  const WindowHandle game = desktop.Add(u"斗地主", u"QufPanelWnd");
+  guard.start_gives = GuardState::kStarting;
+  panel.Command1_Click();
+  EXPECT_FALSE(desktop.IsWindowVisible(game));
+  EXPECT_TRUE(boxes.shown.empty());
+  guard.state = GuardState::kAbsent;
+  panel.GuardWatch_Timer();
+  ASSERT_EQ(boxes.shown.size(), 1u);
+  EXPECT_NE(boxes.shown[0].second.find(u"守护进程"), Text::npos);
+  EXPECT_FALSE(guard_watch.Enabled());
+}
+
+// A job of the panel's that would end the guard with it: the guard runs
+// and is not started again, but the user hears that there is none.
+TEST_F(PanelTest, AGuardInThePanelsJobCountsAsNoneForTheUser) {
+  desktop.Add(u"斗地主", u"QufPanelWnd");
+  guard.start_gives = GuardState::kRunsInPanelsJob;
+  panel.Command1_Click();
+  panel.Command1_Click();
+  EXPECT_EQ(guard.starts, 1);
+  ASSERT_EQ(boxes.shown.size(), 1u);
+  EXPECT_NE(boxes.shown[0].second.find(u"守护进程"), Text::npos);
 }
 
 TEST_F(PanelTest, CloseAllKeepsTheCountsAndReportsARefusedClose) {
