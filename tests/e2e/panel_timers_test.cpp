@@ -79,8 +79,10 @@ TEST_F(PanelTimersTest, RefreshesLeaveTheFocusWithAnotherProgram) {
   const size_t shown = client_.Shown().size();
   EXPECT_TRUE(
       WaitUntil([&] { return client_.Shown().size() >= shown + 8; }, kTicksMs));
-  // Switched off, the panel ends the refresh under way, if any.
-  ASSERT_TRUE(Click(Control(kCommand2)));
+  // Switched off without a click, which would move the focus itself. The
+  // posted command waits for the end of a refresh under way.
+  PostClick(Control(kCommand2));
+  ASSERT_TRUE(WaitUntil([&] { return AutoCaption() == L"自动刷新"; }, kWaitMs));
   EXPECT_TRUE(AllTrackedHidden());
   EXPECT_TRUE(HasTheFocus(chat.window()))
       << ClassName(GetForegroundWindow()).c_str();
