@@ -11,6 +11,10 @@ bash tests/docs/check_links.sh
 
 bash scripts/setup.sh
 
+echo "== the Windows workflow, against the workflow schema"
+action-validator .github/workflows/windows.yml
+echo "workflow: .github/workflows/windows.yml is valid"
+
 jobs=$(nproc)
 build() {
   cmake --preset "$1" >/dev/null
