@@ -42,5 +42,6 @@ bash tests/release/check.sh
 echo "== unit and end-to-end tests under Wine"
 bash tests/e2e/run.sh build/mingw-x86_64
 
-echo "== the same for the shipped i686 build, under 32-bit Wine and qemu-user"
-bash tests/e2e/run.sh build/mingw-i686
+echo "== the test kit of the shipped i686 build, under 32-bit Wine and qemu-user"
+kit=$(bash scripts/release.sh | sed -n 2p)
+bash tests/e2e/run.sh "$kit"

@@ -219,9 +219,8 @@ class CompanionsTest : public testing::Test {
 
   // Puts Corvantis.exe and the named stand-ins into the program folder.
   void Install(const std::vector<std::wstring>& companions) {
-    ASSERT_TRUE(CopyFileW(
-        (ProgramDirectory() + L"..\\..\\src\\app\\Corvantis.exe").c_str(),
-        (folder_ + L"Corvantis.exe").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW((ProgramDirectory() + L"Corvantis.exe").c_str(),
+                          (folder_ + L"Corvantis.exe").c_str(), FALSE));
     for (const std::wstring& name : companions) {
       ASSERT_NO_FATAL_FAILURE(InstallStandIn(folder_ + name));
     }
@@ -229,10 +228,8 @@ class CompanionsTest : public testing::Test {
 
   // A stand-in that records its start, at path.
   void InstallStandIn(const std::wstring& path) {
-    ASSERT_TRUE(CopyFileW(
-        (ProgramDirectory() + L"..\\..\\tools\\demo\\companion_stub.exe")
-            .c_str(),
-        path.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW((ProgramDirectory() + L"companion_stub.exe").c_str(),
+                          path.c_str(), FALSE));
   }
 
   // Starts the Corvantis.exe of program_folder (the program folder unless

@@ -14,10 +14,11 @@ CHECKS_NAME="release"
 
 # Both builds below stamp the files alike, whatever is committed meanwhile.
 export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null || date +%s)}
-zip_path=$(bash scripts/release.sh) || {
+packages=$(bash scripts/release.sh) || {
   echo "release: scripts/release.sh failed"
   exit 1
 }
+zip_path=$(sed -n 1p <<<"$packages")
 version=$(sed -n 's/^project(Corvantis VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 name=Corvantis-$version-win32
 check "zip named after the project version $version" \
