@@ -44,13 +44,13 @@ if [ "${1:-}" = --repeat ]; then
     exit 2
   fi
 fi
-source=${1:?$usage}
+input=${1:?$usage}
 root=$(cd "$(dirname "$0")/../.." && pwd)
 # shellcheck source=../../scripts/wine-env.sh
 . "$root/scripts/wine-env.sh"
 
-if [ -f "$source" ] && [[ $source == *.zip ]]; then
-  zip=$(cd "$(dirname "$source")" && pwd)/$(basename "$source")
+if [ -f "$input" ] && [[ $input == *.zip ]]; then
+  zip=$(cd "$(dirname "$input")" && pwd)/$(basename "$input")
   kit_name=$(basename "$zip" .zip)
   if [ -f "$zip.sha256" ] &&
     ! (cd "$(dirname "$zip")" && sha256sum --quiet -c "$kit_name.zip.sha256"); then
@@ -61,24 +61,26 @@ if [ -f "$source" ] && [[ $source == *.zip ]]; then
   first_program=$(unzip -Z1 "$zip" | grep -m1 '/corvantis_unit_tests\.exe$')
   arch_probe() { unzip -p "$zip" "$first_program" | file -b -; }
   log_root="${zip%.zip}-logs"
+  locale_dir=$log_root/wine-locale
 else
-  build=$(cd "$source" && pwd) || exit 2
+  build=$(cd "$input" && pwd) || exit 2
   kit_name=$(basename "$build")-tests
   arch_probe() { file -b "$build/tests/unit/corvantis_unit_tests.exe"; }
   log_root="$build/tests/e2e"
+  locale_dir=$build/wine-locale
 fi
 
 case $(arch_probe 2>/dev/null) in
   PE32+*) export WINE_ENV_ARCH=win64 scale=1 ;;
   PE32*) export WINE_ENV_ARCH=win32 scale=4 ;;
   *)
-    echo "e2e: no Windows unit-test program in $source"
+    echo "e2e: no Windows unit-test program in $input"
     exit 1
     ;;
 esac
 export CORVANTIS_E2E_TIME_SCALE=${CORVANTIS_E2E_TIME_SCALE:-$scale}
 
-export WINE_ENV_LOCPATH="${WINE_ENV_LOCPATH:-$log_root/wine-locale}"
+export WINE_ENV_LOCPATH="${WINE_ENV_LOCPATH:-$locale_dir}"
 # wine_env_up exports a browser log inside its state directory unless the
 # caller names one: a later round must not inherit an earlier round's.
 caller_browser_log=${CORVANTIS_BROWSER_LOG:-}
@@ -146,7 +148,7 @@ run_program() {
 # results.txt, whose sections "==== NAME" ... "---- NAME: OUTCOME (exit
 # CODE)" become the logs NAME.log.
 run_kit() {
-  local rc line program code
+  local rc line program code named ended said_passed=no exit_passed=no
   rm -f "$kit/results.txt"
   run_runner "$kit" "$logs/run-tests.log"
   rc=$?
@@ -162,14 +164,18 @@ run_kit() {
                  code = substr($0, RSTART + 6, RLENGTH - 7)
                print name "\t" code; close(log_file); name = ""; next }
     name != "" { print >>log_file }' "$logs/results.txt")
+  named=$(grep -c '^call :run ' "$kit/run-tests.cmd")
+  ended=$(grep -c '^---- ' "$logs/results.txt")
   line=$(tail -n 1 "$logs/run-tests.log")
   # Its exit code and its closing line must agree.
-  local said_passed=no exit_passed=no
   [[ $line == *" 0 failed" ]] && said_passed=yes
   [ "$rc" -eq 0 ] && exit_passed=yes
   if [ "$rc" -eq 124 ]; then
     echo "e2e: the kit's run did not end in time; its last program: $(
       grep '^==== ' "$logs/results.txt" | tail -1 | cut -c6-)"
+    failed=$((failed + 1))
+  elif [ "$ended" -ne "$named" ]; then
+    echo "e2e: results.txt tells the end of $ended of the kit's $named programs"
     failed=$((failed + 1))
   elif ! [[ $line =~ ^[0-9]+\ passed,\ [0-9]+\ failed$ ]] ||
     [ "$said_passed" != "$exit_passed" ]; then
