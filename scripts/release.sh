@@ -3,7 +3,10 @@
 # with a players' readme (Chinese and English), the licence and SHA-256 sums
 # into build/release/Corvantis-VERSION-win32.zip, with the zip's own sum
 # beside it. VERSION is the project version of the top CMakeLists.txt, the
-# same one the exe's version resource carries.
+# same one the exe's version resource carries. Then the Windows test kit,
+# Corvantis-VERSION-win32-tests.zip with its sum: that very exe beside the
+# i686 test programs (the mingw-i686 preset's build) and their runner
+# (tests/kit/). Prints the two zips' paths, the release's first.
 #   bash scripts/release.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -16,6 +19,8 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel \
   -DCORVANTIS_BUILD_TESTS=OFF \
   -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/mingw-i686.cmake >/dev/null
 cmake --build "$build" -j 2 --target Corvantis >/dev/null
+cmake --preset mingw-i686 >/dev/null
+cmake --build --preset mingw-i686 -j 2 >/dev/null
 
 # The version the build gave the exe's resource, without its fourth number.
 version=$(sed -n 's/^#define CORVANTIS_VERSION_TEXT "\([0-9]*\.[0-9]*\.[0-9]*\)\..*"$/\1/p' \
@@ -26,7 +31,9 @@ version=$(sed -n 's/^#define CORVANTIS_VERSION_TEXT "\([0-9]*\.[0-9]*\.[0-9]*\)\
 }
 name=Corvantis-$version-win32
 stage=$out/$name
-rm -rf "$stage" "$out/$name.zip" "$out/$name.zip.sha256"
+kit=$name-tests
+rm -rf "$stage" "$out/$name.zip" "$out/$name.zip.sha256" \
+  "${out:?}/$kit" "$out/$kit.zip" "$out/$kit.zip.sha256"
 mkdir -p "$stage"
 
 # Windows tools want CRLF; Notepad reads UTF-8 by its byte order mark.
@@ -123,9 +130,16 @@ README
 } >"$stage/README.txt"
 (cd "$stage" && sha256sum Corvantis.exe LICENSE.txt README.txt >SHA256SUMS.txt)
 
+bash tests/kit/stage.sh "$root/build/mingw-i686" "$out/$kit" "$version" \
+  "$stage/Corvantis.exe"
+
 # Same bytes for the same inputs: fixed times, no extra attributes.
-find "$stage" -exec touch -h -d "@${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null || echo 0)}" {} +
+find "$stage" "$out/$kit" -exec touch -h -d "@${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null || echo 0)}" {} +
 files=(Corvantis.exe LICENSE.txt README.txt SHA256SUMS.txt)
+mapfile -t kit_files < <(cd "$out" && find "$kit" -type f | LC_ALL=C sort)
 (cd "$out" && TZ=UTC zip -q -X -D "$name.zip" "${files[@]/#/$name/}" &&
-  sha256sum "$name.zip" >"$name.zip.sha256")
+  sha256sum "$name.zip" >"$name.zip.sha256" &&
+  TZ=UTC zip -q -X -D "$kit.zip" "${kit_files[@]}" &&
+  sha256sum "$kit.zip" >"$kit.zip.sha256")
 echo "$out/$name.zip"
+echo "$out/$kit.zip"

@@ -17,6 +17,10 @@ packages=(
   wine32:i386
 )
 
+# The Windows workflow is validated with an npm package: npm from Debian
+# where none is installed (another Node.js may bring its own).
+command -v npm >/dev/null || packages+=(npm)
+
 sudo_cmd=()
 [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
 
@@ -67,4 +71,11 @@ if [ ! -x "$WINE_ENV_QEMU_DIR/usr/bin/qemu-i386" ]; then
   mv "$work/unpacked/usr/share/doc/qemu-user" "$WINE_ENV_QEMU_DIR/usr/share/doc/"
   mv "$work/unpacked/usr/bin/qemu-i386" "$WINE_ENV_QEMU_DIR/usr/bin/"
   "$WINE_ENV_QEMU_DIR/usr/bin/qemu-i386" --version | head -1
+fi
+
+# The validator of GitHub workflow files, for .github/workflows/.
+if ! command -v action-validator >/dev/null; then
+  echo "setup: installing @action-validator/cli from npm"
+  "${sudo_cmd[@]}" npm install -g -q --no-audit --no-fund \
+    @action-validator/cli@0.6.0
 fi

@@ -11,6 +11,10 @@ bash tests/docs/check_links.sh
 
 bash scripts/setup.sh
 
+echo "== the Windows workflow, against the workflow schema"
+action-validator .github/workflows/windows.yml
+echo "workflow: .github/workflows/windows.yml is valid"
+
 jobs=$(nproc)
 build() {
   cmake --preset "$1" >/dev/null
@@ -42,5 +46,6 @@ echo "== the focus during ticked refreshes under a window manager (openbox)"
 WINE_ENV_WM=openbox GTEST_FILTER='PanelTimersTest.RefreshesLeave*' \
   bash tests/e2e/run.sh build/mingw-x86_64
 
-echo "== the same for the shipped i686 build, under 32-bit Wine and qemu-user"
-bash tests/e2e/run.sh build/mingw-i686
+echo "== the test kit of the shipped i686 build, under 32-bit Wine and qemu-user"
+kit=$(bash scripts/release.sh | sed -n 2p)
+bash tests/e2e/run.sh "$kit"

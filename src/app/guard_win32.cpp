@@ -7,8 +7,10 @@
 #include <utility>
 
 #include "app/guard.h"
+#include "platform/win32_handles.h"
 #include "platform/win32_process.h"
 #include "platform/win32_window_system.h"
+#include "tracking/tracked_windows.h"
 
 namespace corvantis {
 namespace {
@@ -17,6 +19,10 @@ namespace {
 // START; "/start-guard ID START" starts that guard and ends at once.
 constexpr wchar_t kGuardSwitch[] = L"/guard";
 constexpr wchar_t kStarterSwitch[] = L"/start-guard";
+
+// Paths and names here are Text, not std::wstring: libstdc++'s wide
+// strings and std::to_wstring (the C library's wide printf) would add some
+// 55 KiB to the shipped exe, which must stay within 256 KiB.
 
 // Long enough for any folder the client is installed in.
 constexpr DWORD kPathChars = 1024;
@@ -57,13 +63,13 @@ constexpr int kGuardReadyInJob = 2;
 
 // The name of the object a guard makes once it is ready. It also keeps a
 // second guard of the same panel away.
-std::wstring GuardObjectName(PanelProcess panel) {
-  return L"Local\\Corvantis.Guard." + std::to_wstring(panel.id) + L"." +
-         std::to_wstring(panel.start);
+Text GuardObjectName(PanelProcess panel) {
+  return u"Local\\Corvantis.Guard." + Decimal(panel.id) + u"." +
+         Decimal(panel.start);
 }
 
-bool GuardObjectExists(const wchar_t* name) {
-  const HANDLE object = OpenMutexW(SYNCHRONIZE, FALSE, name);
+bool GuardObjectExists(const Text& name) {
+  const HANDLE object = OpenMutexW(SYNCHRONIZE, FALSE, Wide(name));
   if (object == nullptr) return false;
   CloseHandle(object);
   return true;
@@ -72,12 +78,13 @@ bool GuardObjectExists(const wchar_t* name) {
 // Starts this exe again with a switch naming panel: the new process, or
 // null when it could not be started.
 HANDLE StartThisProgram(const wchar_t* name, PanelProcess panel) {
-  wchar_t exe[kPathChars];
-  const DWORD length = GetModuleFileNameW(nullptr, exe, kPathChars);
+  Text exe(kPathChars, u'\0');
+  const DWORD length = GetModuleFileNameW(nullptr, Wide(exe), kPathChars);
   if (length == 0 || length >= kPathChars) return nullptr;
-  std::wstring command_line = L"\"" + std::wstring(exe, length) + L"\" " +
-                              name + L" " + std::to_wstring(panel.id) + L" " +
-                              std::to_wstring(panel.start);
+  exe.resize(length);
+  Text command_line = u"\"" + exe + u"\" " +
+                      reinterpret_cast<const char16_t*>(name) + u" " +
+                      Decimal(panel.id) + u" " + Decimal(panel.start);
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   // A process that never reads input would keep the busy cursor up for
@@ -89,8 +96,8 @@ HANDLE StartThisProgram(const wchar_t* name, PanelProcess panel) {
   // job that allows no breaking away refuses that, and a plain start is
   // better than none.
   for (const DWORD flags : {DWORD{CREATE_BREAKAWAY_FROM_JOB}, DWORD{0}}) {
-    if (CreateProcessW(exe, command_line.data(), nullptr, nullptr, FALSE, flags,
-                       nullptr, nullptr, &startup, &process)) {
+    if (CreateProcessW(Wide(exe), Wide(command_line), nullptr, nullptr, FALSE,
+                       flags, nullptr, nullptr, &startup, &process)) {
       CloseHandle(process.hThread);
       return process.hProcess;
     }
@@ -122,16 +129,16 @@ void WaitAnsweringSentMessages(HANDLE object, DWORD timeout_ms) {
 int StartGuard(PanelProcess panel) {
   const HANDLE guard = StartThisProgram(kGuardSwitch, panel);
   if (guard == nullptr) return kGuardFailed;
-  const std::wstring name = GuardObjectName(panel);
+  const Text name = GuardObjectName(panel);
   const DWORD begun = GetTickCount();
-  bool ready = GuardObjectExists(name.c_str());
+  bool ready = GuardObjectExists(name);
   while (!ready && GetTickCount() - begun < kStarterWaitMs &&
          WaitForSingleObject(guard, 10) == WAIT_TIMEOUT) {
-    ready = GuardObjectExists(name.c_str());
+    ready = GuardObjectExists(name);
   }
   // A guard that found one already there has ended, and the panel is
   // guarded all the same.
-  ready = ready || GuardObjectExists(name.c_str());
+  ready = ready || GuardObjectExists(name);
   BOOL in_job = FALSE;
   IsProcessInJob(guard, nullptr, &in_job);
   CloseHandle(guard);
@@ -140,20 +147,21 @@ int StartGuard(PanelProcess panel) {
 }
 
 // The full path of a process's image; empty if it cannot be read.
-std::wstring ImagePath(HANDLE process) {
-  wchar_t path[kPathChars];
+Text ImagePath(HANDLE process) {
+  Text path(kPathChars, u'\0');
   DWORD length = kPathChars;
-  if (!QueryFullProcessImageNameW(process, 0, path, &length)) return {};
-  return std::wstring(path, length);
+  if (!QueryFullProcessImageNameW(process, 0, Wide(path), &length)) return {};
+  path.resize(length);
+  return path;
 }
 
 // Only a panel of this very program is guarded: a switch naming any other
 // running process makes the guard leave.
 bool IsThisProgram(HANDLE process) {
-  const std::wstring image = ImagePath(process);
+  const Text image = ImagePath(process);
   return !image.empty() &&
-         CompareStringOrdinal(image.c_str(), -1,
-                              ImagePath(GetCurrentProcess()).c_str(), -1,
+         CompareStringOrdinal(Wide(image), -1,
+                              Wide(ImagePath(GetCurrentProcess())), -1,
                               TRUE) == CSTR_EQUAL;
 }
 
@@ -181,7 +189,7 @@ class Win32GuardedProcess final : public GuardedProcess {
   }
   bool RunsThisProgram() override { return IsThisProgram(process_); }
   bool BecomeOnlyGuard(PanelProcess panel) override {
-    only_ = CreateMutexW(nullptr, FALSE, GuardObjectName(panel).c_str());
+    only_ = CreateMutexW(nullptr, FALSE, Wide(GuardObjectName(panel)));
     return only_ != nullptr && GetLastError() != ERROR_ALREADY_EXISTS;
   }
   void WaitForEnd() override { WaitForSingleObject(process_, INFINITE); }
@@ -231,7 +239,7 @@ GuardState GuardOfPanel::Start() {
   return State();
 }
 
-bool GuardOfPanel::Waits() const { return GuardObjectExists(name_.c_str()); }
+bool GuardOfPanel::Waits() const { return GuardObjectExists(name_); }
 
 void GuardOfPanel::ForgetStarter() {
   if (starter_ != nullptr) CloseHandle(std::exchange(starter_, nullptr));

@@ -32,7 +32,7 @@ class GuardOfPanel final : public GuardStarter {
   void ForgetStarter();
 
   PanelProcess panel_;
-  std::wstring name_;  // of the object the guard makes when it is ready
+  Text name_;  // of the object the guard makes when it is ready
   // The starter of a start under way; it ends once the guard is ready or
   // has failed, and tells which.
   HANDLE starter_ = nullptr;

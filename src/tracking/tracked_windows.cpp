@@ -4,7 +4,7 @@
 #include <string>
 
 namespace corvantis {
-Text Decimal(std::int32_t value) {
+Text Decimal(std::int64_t value) {
   const std::string digits = std::to_string(value);
   return Text(digits.begin(), digits.end());
 }

@@ -18,7 +18,7 @@ struct TrackedWindows {
   ListControl& 游戏句柄;  // game handle texts
 };
 
-Text Decimal(std::int32_t value);
+Text Decimal(std::int64_t value);
 
 // Signed decimal, "-" only when negative, no leading zeros.
 Text HandleText(WindowHandle window);

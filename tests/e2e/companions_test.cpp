@@ -104,25 +104,38 @@ std::string UnixPathOf(const std::wstring& path) {
   return result;
 }
 
-// A free drive letter mapped to a folder while this object lives. Wine's
-// file lookups ignore names made with DefineDosDeviceW and
-// CreateSymbolicLinkW does nothing, so the drive is defined through Wine's
-// mount manager, as its configuration tool does.
+// A free drive letter mapped to a folder while this object lives: on
+// Windows with DefineDosDeviceW, as subst does. Wine's file lookups ignore
+// names made so and CreateSymbolicLinkW does nothing, so under Wine the
+// drive is defined through Wine's mount manager, as its configuration tool
+// does.
 class MappedDrive {
  public:
-  explicit MappedDrive(const std::wstring& folder) {
-    std::string unix_path = UnixPathOf(folder);
-    if (unix_path.empty()) return;
+  explicit MappedDrive(const std::wstring& folder)
+      : unix_path_(UnixPathOf(folder)) {
     DWORD used = GetLogicalDrives();
     for (wchar_t letter = L'R'; letter <= L'Y'; ++letter) {
       if ((used & (1u << (letter - L'A'))) == 0) {
-        if (Define(letter, unix_path.c_str())) letter_ = letter;
+        // The folder without its trailing backslash.
+        const bool mapped =
+            unix_path_.empty()
+                ? DefineDosDeviceW(
+                      0, std::wstring{letter, L':'}.c_str(),
+                      folder.substr(0, folder.size() - 1).c_str()) != 0
+                : Define(letter, unix_path_.c_str());
+        if (mapped) letter_ = letter;
         return;
       }
     }
   }
   ~MappedDrive() {
-    if (letter_ != 0) Define(letter_, nullptr);
+    if (letter_ == 0) return;
+    if (unix_path_.empty()) {
+      DefineDosDeviceW(DDD_REMOVE_DEFINITION,
+                       std::wstring{letter_, L':'}.c_str(), nullptr);
+    } else {
+      Define(letter_, nullptr);
+    }
   }
   MappedDrive(const MappedDrive&) = delete;
   MappedDrive& operator=(const MappedDrive&) = delete;
@@ -172,6 +185,7 @@ class MappedDrive {
     return ok;
   }
 
+  std::string unix_path_;  // empty outside Wine
   wchar_t letter_ = 0;
 };
 
@@ -219,9 +233,8 @@ class CompanionsTest : public testing::Test {
 
   // Puts Corvantis.exe and the named stand-ins into the program folder.
   void Install(const std::vector<std::wstring>& companions) {
-    ASSERT_TRUE(CopyFileW(
-        (ProgramDirectory() + L"..\\..\\src\\app\\Corvantis.exe").c_str(),
-        (folder_ + L"Corvantis.exe").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW((ProgramDirectory() + L"Corvantis.exe").c_str(),
+                          (folder_ + L"Corvantis.exe").c_str(), FALSE));
     for (const std::wstring& name : companions) {
       ASSERT_NO_FATAL_FAILURE(InstallStandIn(folder_ + name));
     }
@@ -229,10 +242,8 @@ class CompanionsTest : public testing::Test {
 
   // A stand-in that records its start, at path.
   void InstallStandIn(const std::wstring& path) {
-    ASSERT_TRUE(CopyFileW(
-        (ProgramDirectory() + L"..\\..\\tools\\demo\\companion_stub.exe")
-            .c_str(),
-        path.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW((ProgramDirectory() + L"companion_stub.exe").c_str(),
+                          path.c_str(), FALSE));
   }
 
   // Starts the Corvantis.exe of program_folder (the program folder unless
@@ -439,6 +450,10 @@ TEST_F(CompanionsTest, CompanionsStartFromADriveRoot) {
 
 TEST_F(CompanionsTest, DownloadPageGoesToTheBrowserOncePerClick) {
   const std::wstring log = BrowserLog();
+  if (log.empty() && UnixPathOf(L"C:\\").empty()) {
+    GTEST_SKIP() << "on Windows: no browser here records the pages opened, "
+                    "and the real one would open twice";
+  }
   ASSERT_FALSE(log.empty()) << "CORVANTIS_BROWSER_LOG is not set";
   // A bare "cmd" is looked for in the program folder and the working
   // folder before the system's: stand-ins there must never run.

@@ -23,9 +23,8 @@ class PanelFixture : public testing::Test {
     ASSERT_TRUE(client_.started());
     // A folder of its own, without the updater: the panel says so in a box
     // before it shows itself.
-    ASSERT_TRUE(CopyFileW(
-        (ProgramDirectory() + L"..\\..\\src\\app\\Corvantis.exe").c_str(),
-        (folder_ + L"Corvantis.exe").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW((ProgramDirectory() + L"Corvantis.exe").c_str(),
+                          (folder_ + L"Corvantis.exe").c_str(), FALSE));
     ASSERT_TRUE(panel_.Start(folder_ + L"Corvantis.exe", {}, folder_));
     HWND box = WaitForMessageBox(panel_.id(), kWaitMs);
     ASSERT_NE(box, nullptr);
