@@ -37,8 +37,13 @@ class PanelTimersTest : public PanelFixture {
       return false;
     }
     HWND game = client_.HandleOf(kGame);
-    return WaitUntil([&] { return LoggedSince(chosen_at_, L"hide", game); },
-                     timeout_ms);
+    return WaitUntil(
+        [&] {
+          return FirstLoggedSince(chosen_at_, [&](const SimLogEntry& e) {
+                   return e.what == L"hide" && e.window == game;
+                 }) != kNone;
+        },
+        timeout_ms);
   }
 
   HWND PanelMessageBox(DWORD timeout_ms) const {

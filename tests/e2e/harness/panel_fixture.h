@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -159,10 +160,12 @@ class PanelFixture : public testing::Test {
   }
 
   // Picks the game in the list as a click would; true once the client has
-  // logged the game's activation, which of all the panel does only a choice
-  // asks for, and which stays in the log however soon a refresh hides the
-  // game again. A refresh under way when the choice is posted reorders the
-  // list before the panel reads it, and the other game may be chosen:
+  // logged the game's restore from minimised, which of all the panel does
+  // only a choice asks for (a refresh shows a minimised game minimised),
+  // and which stays in the log however soon a refresh hides the game
+  // again. Activations would not tell: hiding the active window hands the
+  // focus on. A refresh under way when the choice is posted may reorder
+  // the list before the panel reads it, and the other game is chosen:
   // choose again.
   testing::AssertionResult ChooseGame(const std::wstring& title) {
     HWND game = client_.HandleOf(title);
@@ -170,39 +173,41 @@ class PanelFixture : public testing::Test {
         [&] {
           const size_t from = client_.Log().size();
           const int entry = EntryOf(games_, title);
-          size_t activation = 0;
+          size_t restore = kNone;
           if (entry < 0 || !SelectListBoxEntry(games_, entry) ||
               !WaitUntil(
                   [&] {
-                    return LoggedSince(from, L"activate", nullptr, &activation);
+                    restore = FirstLoggedSince(from, [](const SimLogEntry& e) {
+                      return e.what == L"move" && e.change == L"restore";
+                    });
+                    return restore != kNone;
                   },
                   1000)) {
             return false;
           }
-          chosen_at_ = activation;
-          return client_.Log()[activation].window == game;
+          chosen_at_ = restore;
+          return client_.Log()[restore].window == game;
         },
         kWaitMs);
     if (chosen) return testing::AssertionSuccess();
     return testing::AssertionFailure()
-           << "no activation of " << ToUtf8(title) << " ("
+           << "no restore of " << ToUtf8(title) << " ("
            << reinterpret_cast<INT_PTR>(game) << ") in the client's log:\n"
            << client_.LogText();
   }
 
-  // True when the client has logged what for window (any window if null)
-  // past the first from entries; *at is then the first such entry.
-  bool LoggedSince(size_t from, const wchar_t* what, HWND window,
-                   size_t* at = nullptr) const {
+  static constexpr size_t kNone = static_cast<size_t>(-1);
+
+  // The first entry of the client's log past its first from entries that
+  // matches; kNone if none does.
+  size_t FirstLoggedSince(
+      size_t from,
+      const std::function<bool(const SimLogEntry&)>& matches) const {
     const std::vector<SimLogEntry> log = client_.Log();
     for (size_t i = from; i < log.size(); ++i) {
-      if (log[i].what == what &&
-          (window == nullptr || log[i].window == window)) {
-        if (at != nullptr) *at = i;
-        return true;
-      }
+      if (matches(log[i])) return i;
     }
-    return false;
+    return kNone;
   }
 
   SimClient client_{{{L"QufPanelWnd", L"QQ游戏", 1000, 700},
@@ -215,7 +220,7 @@ class PanelFixture : public testing::Test {
   HWND form_ = nullptr;
   HWND lobbies_ = nullptr;
   HWND games_ = nullptr;
-  // The client log's entry of the last choice's activation.
+  // The client log's entry of the last choice's restore.
   size_t chosen_at_ = 0;
 };
 
