@@ -550,7 +550,7 @@ INSTANTIATE_TEST_SUITE_P(Ways, GoingDuringARefreshTest,
 TEST_F(ReliabilityTest, ASecondPanelLeavesTheFirstOnesWindowsAlone) {
   // Games that have just stopped answering keep the first panel busy in
   // its probes, a fifth of a second each, while the second one starts.
-  constexpr size_t kStuck = 16;
+  constexpr size_t kStuck = 10;
   auto stuck = std::make_unique<SimClient>(std::vector<SimWindow>(
       kStuck, {L"QufPanelWnd", L"卡住的游戏", 800, 600, true, L"hung"}));
   ASSERT_TRUE(stuck->started());
