@@ -120,7 +120,7 @@ TEST_F(PanelTest, ManualRefreshListsAndHidesTheClientWindows) {
   for (HWND window : Tracked()) {
     SCOPED_TRACE(WindowTitle(window).c_str());
     ASSERT_TRUE(Responds(window));  // the client has logged all
-    const std::vector<SimLogEntry> moves = MovesOf(window);
+    const std::vector<SimLogEntry> moves = client_.MovesOf(window);
     ASSERT_FALSE(moves.empty());
     EXPECT_TRUE(AtOrigin(moves.back().restored));
     for (const SimLogEntry& move : moves) EXPECT_NE(move.change, L"minimised");
@@ -166,7 +166,7 @@ TEST_F(PanelTest, ChoosingAnEntryShowsOnlyItsWindowAndFocusesIt) {
   ASSERT_TRUE(Responds(game));
   EXPECT_TRUE(OnlyThisSince(client_.Shown(), shown, game));
   EXPECT_TRUE(OnlyThisSince(client_.Activated(), activated, game));
-  const std::vector<SimLogEntry> moves = MovesOf(game, logged);
+  const std::vector<SimLogEntry> moves = client_.MovesOf(game, logged);
   ASSERT_FALSE(moves.empty());
   for (const SimLogEntry& move : moves) {
     EXPECT_TRUE(AtOrigin(move.rect)) << move.rect.left << "," << move.rect.top;

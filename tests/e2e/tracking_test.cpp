@@ -119,12 +119,7 @@ class TrackingTest : public testing::Test {
     std::vector<SimLogEntry> moves;
     EXPECT_TRUE(WaitUntil(
         [&] {
-          moves.clear();
-          for (const SimLogEntry& entry : client.Log()) {
-            if (entry.what == L"move" && entry.window == window) {
-              moves.push_back(entry);
-            }
-          }
+          moves = client.MovesOf(window);
           return !moves.empty() && moves.back().change == L"minimise" &&
                  EqualRect(&moves.back().restored, &kPlaced);
         },

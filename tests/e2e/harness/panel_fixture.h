@@ -129,19 +129,6 @@ class PanelFixture : public testing::Test {
     return state.visible && !state.iconic && AtOrigin(state.rect);
   }
 
-  // The moves of window that the client logged past its first from
-  // entries.
-  std::vector<SimLogEntry> MovesOf(HWND window, size_t from = 0) const {
-    std::vector<SimLogEntry> moves;
-    const std::vector<SimLogEntry> log = client_.Log();
-    for (size_t i = from; i < log.size(); ++i) {
-      if (log[i].what == L"move" && log[i].window == window) {
-        moves.push_back(log[i]);
-      }
-    }
-    return moves;
-  }
-
   static bool HasTheFocus(HWND window) {
     return WaitUntil([&] { return GetForegroundWindow() == window; }, kWaitMs);
   }

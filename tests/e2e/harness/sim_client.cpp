@@ -174,6 +174,17 @@ std::vector<SimLogEntry> SimClient::Log() const {
   return entries;
 }
 
+std::vector<SimLogEntry> SimClient::MovesOf(HWND window, size_t from) const {
+  std::vector<SimLogEntry> moves;
+  const std::vector<SimLogEntry> log = Log();
+  for (size_t i = from; i < log.size(); ++i) {
+    if (log[i].what == L"move" && log[i].window == window) {
+      moves.push_back(log[i]);
+    }
+  }
+  return moves;
+}
+
 std::string SimClient::LogText() const {
   return ToUtf8(ReadUtf8File(log_path_));
 }

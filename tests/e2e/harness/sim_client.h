@@ -78,6 +78,8 @@ class SimClient {
   std::vector<std::wstring> ClosedTitles() const;
   // What was done to the windows since the client showed them, in order.
   std::vector<SimLogEntry> Log() const;
+  // The moves of window past the log's first from entries.
+  std::vector<SimLogEntry> MovesOf(HWND window, size_t from = 0) const;
   // The log as the client wrote it, for a failure's message.
   std::string LogText() const;
   // The windows activated, or made visible from hidden, in order.
